@@ -1,0 +1,44 @@
+#include "app/frmMain.h"
+#include "util/Colors.h"
+
+#include <array>
+
+namespace {
+const char *const BackColorProperty = "BackColor";
+}
+
+void SetBackColor(QLineEdit *box, std::uint32_t colour)
+{
+    QPalette palette = box->palette();
+    const QColor shown = Colors::ToQColor(colour);
+    // Disabled boxes keep the colour too: a locked field looks grey because
+    // it was given the button-face colour, not by the style's choice.
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        palette.setColor(group, QPalette::Base, shown);
+    box->setPalette(palette);
+    box->setProperty(BackColorProperty, QVariant::fromValue(colour));
+}
+
+std::uint32_t BackColor(const QLineEdit *box)
+{
+    return box->property(BackColorProperty).value<std::uint32_t>();
+}
+
+void frmMain::LockFields()
+{
+    const std::array fields{txtMessage, txtEmail, txtUser, txtPass, txtServer};
+    for (QLineEdit *field : fields)
+        field->setEnabled(false);
+    for (QLineEdit *field : fields)
+        SetBackColor(field, Colors::ButtonFace);
+}
+
+void frmMain::UnlockFields()
+{
+    const std::array fields{txtMessage, txtEmail, txtUser, txtPass, txtServer};
+    cmdTest->setEnabled(true);
+    for (QLineEdit *field : fields)
+        field->setEnabled(true);
+    for (QLineEdit *field : fields)
+        SetBackColor(field, Colors::White);
+}

@@ -1,0 +1,56 @@
+#include "engine/ReplyFramer.h"
+
+void ReplyFramer::Clear()
+{
+    m_pending.clear();
+    m_scanFrom = 0;
+    m_replyEnd = -1;
+}
+
+void ReplyFramer::Append(const QString &text)
+{
+    m_pending += text;
+    FindReplyEnd();
+}
+
+bool ReplyFramer::Overflowed() const
+{
+    const qsizetype length = HasReply() ? m_replyEnd : m_pending.size();
+    return length > MaxReplyLength;
+}
+
+QString ReplyFramer::TakeReply()
+{
+    if (!HasReply())
+        return {};
+    const QString reply = m_pending.left(m_replyEnd);
+    m_pending.remove(0, m_replyEnd);
+    m_scanFrom = 0;
+    m_replyEnd = -1;
+    FindReplyEnd();
+    return reply;
+}
+
+QString ReplyFramer::TakeAll()
+{
+    const QString all = m_pending;
+    Clear();
+    return all;
+}
+
+void ReplyFramer::FindReplyEnd()
+{
+    // Each line is looked at once, however many pieces the reply comes in.
+    while (m_replyEnd < 0) {
+        const qsizetype lineEnd = m_pending.indexOf(u'\n', m_scanFrom);
+        if (lineEnd < 0)
+            return;
+        qsizetype length = lineEnd - m_scanFrom;
+        if (length > 0 && m_pending.at(lineEnd - 1) == u'\r')
+            --length;
+        const bool continues = length >= 4 && m_pending.at(m_scanFrom + 3) == u'-';
+        m_scanFrom = lineEnd + 1;
+        if (!continues)
+            m_replyEnd = m_scanFrom;
+    }
+}

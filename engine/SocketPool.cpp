@@ -1,0 +1,165 @@
+#include "app/Module1.h"
+#include "app/frmMain.h"
+#include "engine/ReplyDeadline.h"
+#include "engine/ServerAddress.h"
+#include "engine/modQuendel_EmailClient.h"
+#include "util/Checked16.h"
+#include "util/Colors.h"
+#include "util/Pause.h"
+
+#include <QCoreApplication>
+
+using Module1::MainForm;
+
+namespace modQuendel_EmailClient {
+
+void SendMail()
+{
+    SentCount = 0;
+    ErrorCount = 0; // each run is judged on its own failures
+    CurrentSlot = 0;
+    LoadSockets();
+    Pause(0.001);
+    MainForm->tmrEmail->setInterval(100);
+    MainForm->tmrEmail->start();
+    ConnectPendingSlots();
+}
+
+void LoadSockets()
+{
+    for (std::int16_t i = 1; i <= Module1::MailCount; ++i) {
+        // A failing statement is skipped and the next one runs.
+        try {
+            MainForm->EmailSock->Load(i);
+        } catch (const RuntimeError &) {
+        }
+        try {
+            SlotPending.at(std::size_t(i)) = true;
+        } catch (const std::out_of_range &) {
+        }
+    }
+}
+
+namespace {
+// A failure while starting a connection ends the run at once.
+void ConnectFailure()
+{
+    ErrorCount = CheckedAdd16(ErrorCount, 1);
+    FinishMailRun();
+}
+} // namespace
+
+void ConnectPendingSlots()
+{
+    const std::int16_t count = Module1::MailCount;
+    try {
+        for (std::int16_t i = 1; i <= count; ++i) {
+            if (!SlotPending.at(std::size_t(i)))
+                continue;
+            CurrentSlot = i;
+            StepDone = false;
+            Reply.Clear();
+            EhloRetried = false;
+            SlotEnded.at(std::size_t(i)) = false;
+
+            const ServerAddress server = ParseServerAddress(Module1::SmtpServer);
+            if (!server.valid)
+                throw RuntimeError(ErrorNumber::InvalidArgument, QStringLiteral("Invalid argument"));
+            Winsock &socket = MainForm->EmailSock->operator()(i);
+            socket.RemoteHost = server.host;
+            socket.RemotePort = server.port;
+            socket.Connect();
+            StartReplyDeadline(ReplyTimeoutMs); // for the greeting
+
+            SmtpStep = 0;
+            WaitStepDone();
+        }
+    } catch (const std::exception &) {
+        ConnectFailure();
+    }
+}
+
+void WaitStepDone()
+{
+    // Sleeps until the next event; whatever ends the slot sets StepDone.
+    while (!StepDone)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void UnloadSockets()
+{
+    for (std::int16_t i = 1; i <= Module1::MailCount; ++i) {
+        try {
+            if (!SlotPending.at(std::size_t(i)))
+                continue;
+        } catch (const std::out_of_range &) {
+            continue;
+        }
+        // A failing statement is skipped and the next one runs.
+        try {
+            MainForm->EmailSock->operator()(i).Close();
+        } catch (const RuntimeError &) {
+        }
+        try {
+            MainForm->EmailSock->Unload(i);
+        } catch (const RuntimeError &) {
+        }
+        SlotPending[std::size_t(i)] = false;
+    }
+}
+
+void MarkSlotSent(std::int16_t Index)
+{
+    CurrentSlot = Index;
+    if (Index >= 0 && Index <= 100 && !SlotEnded[std::size_t(Index)]) {
+        SlotEnded[std::size_t(Index)] = true;
+        StopReplyDeadline();
+        SentCount = CheckedAdd16(SentCount, 1);
+    }
+    StepDone = true;
+}
+
+void MarkSlotError(std::int16_t Index)
+{
+    CurrentSlot = Index;
+    // An element's late events after its slot ended are not a second failure.
+    if (Index >= 0 && Index <= 100 && !SlotEnded[std::size_t(Index)]) {
+        SlotEnded[std::size_t(Index)] = true;
+        StopReplyDeadline();
+        ErrorCount = CheckedAdd16(ErrorCount, 1);
+    }
+    StepDone = true;
+}
+
+void OnSockConnect(std::int16_t Index)
+{
+    // Nothing is sent: the server speaks first.
+    CurrentSlot = Index;
+}
+
+void OnSockClose(std::int16_t Index)
+{
+    CurrentSlot = Index;
+    if (!MainForm->EmailSock->Exists(Index))
+        return;
+    Winsock &socket = MainForm->EmailSock->operator()(Index);
+    if (socket.State() == SocketState::Closing)
+        socket.Close();
+    // The server hung up before the dialogue ended it. What it sent of an
+    // unfinished reply is still shown.
+    if (Index <= 100 && SlotPending[std::size_t(Index)] && !SlotEnded[std::size_t(Index)]) {
+        if (!Reply.IsEmpty()) {
+            MainForm->rtbStatus->SetSelColor(Colors::Yellow);
+            MainForm->rtbStatus->InsertText(Reply.TakeAll() + QStringLiteral("\r\n"));
+        }
+        EndDialogue(Index);
+    }
+}
+
+void OnSockSendProgress(std::int32_t BytesSent, std::int16_t Index)
+{
+    Q_UNUSED(BytesSent);
+    Q_UNUSED(Index);
+}
+
+} // namespace modQuendel_EmailClient

@@ -1,0 +1,36 @@
+#include "platform/MessageBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+MsgBoxHandler &Handler()
+{
+    static MsgBoxHandler handler;
+    return handler;
+}
+
+void ShowModal(const QString &text, int style, const QString &title)
+{
+    QMessageBox box(style == MsgBoxStyle::Exclamation ? QMessageBox::Warning
+                                                      : QMessageBox::NoIcon,
+                    title, QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                    QMessageBox::Ok, QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+} // namespace
+
+void MsgBox(const QString &text, int style, const QString &title)
+{
+    const QString shownTitle = title.isEmpty() ? QStringLiteral("Vormant") : title;
+    if (Handler())
+        Handler()(text, style, shownTitle);
+    else
+        ShowModal(text, style, shownTitle);
+}
+
+void SetMsgBoxHandler(MsgBoxHandler handler)
+{
+    Handler() = std::move(handler);
+}

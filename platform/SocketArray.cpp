@@ -1,0 +1,71 @@
+#include "platform/SocketArray.h"
+
+#include "util/RuntimeError.h"
+
+SocketArray::SocketArray(QObject *parent) : QObject(parent)
+{
+    Attach(0, new Winsock(this));
+}
+
+Winsock &SocketArray::operator()(std::int16_t index) const
+{
+    const auto it = m_elements.find(index);
+    if (it == m_elements.end())
+        throw RuntimeError(ErrorNumber::ControlArrayElementMissing,
+                           QStringLiteral("Control array element '%1' doesn't exist").arg(index));
+    return *it->second;
+}
+
+QList<std::int16_t> SocketArray::Indexes() const
+{
+    QList<std::int16_t> indexes;
+    for (const auto &[index, element] : m_elements)
+        indexes.append(index);
+    return indexes;
+}
+
+void SocketArray::Load(std::int16_t index)
+{
+    if (index < 0)
+        throw RuntimeError(ErrorNumber::SubscriptOutOfRange,
+                           QStringLiteral("Subscript out of range"));
+    if (Exists(index))
+        throw RuntimeError(ErrorNumber::ObjectAlreadyLoaded, QStringLiteral("Object already loaded"));
+
+    const Winsock &model = (*this)(0);
+    auto *element = new Winsock(this);
+    element->RemoteHost = model.RemoteHost;
+    element->RemotePort = model.RemotePort;
+    element->LocalPort = model.LocalPort;
+    Attach(index, element);
+}
+
+void SocketArray::Unload(std::int16_t index)
+{
+    if (index == 0)
+        throw RuntimeError(362, QStringLiteral("Can't unload controls created at design time"));
+    Winsock &element = (*this)(index);
+    m_elements.erase(index);
+    // No event of a destroyed element may reach the engine; deleting later
+    // keeps this safe even when called from one of the element's own events.
+    element.disconnect(this);
+    element.Close();
+    element.deleteLater();
+}
+
+void SocketArray::Attach(std::int16_t index, Winsock *element)
+{
+    m_elements[index] = element;
+    connect(element, &Winsock::connected, this, [this, index] { emit Connect(index); });
+    connect(element, &Winsock::dataArrival, this,
+            [this, index](std::int32_t bytesTotal) { emit DataArrival(index, bytesTotal); });
+    connect(element, &Winsock::peerClosed, this, [this, index] { emit Close(index); });
+    connect(element, &Winsock::error, this,
+            [this, index](std::int32_t number, const QString &description) {
+                emit Error(index, number, description);
+            });
+    connect(element, &Winsock::sendProgress, this,
+            [this, index](std::int32_t sent, std::int32_t remaining) {
+                emit SendProgress(index, sent, remaining);
+            });
+}

@@ -1,0 +1,77 @@
+#include "platform/StatusLog.h"
+
+#include "util/Colors.h"
+
+#include <QScrollBar>
+#include <QTextCursor>
+
+namespace {
+// CR LF (and a lone LF) ends a line; every other control character is shown
+// by its visible symbol, so that a server's NUL or escape bytes can be seen.
+QString DisplayText(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+            continue;
+        if (c == u'\n' || c == u'\t')
+            shown += QChar(c);
+        else if (c < 0x20)
+            shown += QChar(char16_t(0x2400 + c));
+        else if (c == 0x7F)
+            shown += QChar(char16_t(0x2421));
+        else
+            shown += QChar(c);
+    }
+    return shown;
+}
+} // namespace
+
+StatusLog::StatusLog(QWidget *parent) : QTextEdit(parent)
+{
+    setAcceptRichText(false);
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setUndoRedoEnabled(false);
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    document()->setDocumentMargin(2);
+}
+
+void StatusLog::SetText(const QString &text)
+{
+    setPlainText(DisplayText(text));
+    moveCursor(QTextCursor::End);
+}
+
+void StatusLog::SetSelColor(std::uint32_t colour)
+{
+    m_selColor = colour;
+}
+
+void StatusLog::InsertText(const QString &text)
+{
+    QScrollBar *bar = verticalScrollBar();
+    const bool following = bar->value() == bar->maximum();
+
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    QTextCharFormat format;
+    format.setForeground(Colors::ToQColor(m_selColor));
+    cursor.insertText(DisplayText(text), format);
+
+    // Keep the newest line in view unless the user has scrolled back to read.
+    if (following)
+        bar->setValue(bar->maximum());
+}
+
+QString StatusLog::Text() const
+{
+    QString text = toPlainText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    return text;
+}

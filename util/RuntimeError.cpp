@@ -1,0 +1,7 @@
+#include "util/RuntimeError.h"
+
+RuntimeError::RuntimeError(int number, const QString &description)
+    : std::runtime_error(description.toStdString()), m_number(number),
+      m_description(description)
+{
+}
