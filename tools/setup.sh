@@ -41,12 +41,14 @@ run)
     exec "$build/vormant"
     ;;
 test)
+    # Further test steps (other builds, the fuzzer) run first, so that the
+    # last lines printed are the summary of the main test suite.
     status=0
-    (cd "$build" && ctest --output-on-failure -j "$jobs") || status=$?
     for extra in "$top"/tools/test-steps/*.sh; do
         [ -e "$extra" ] || continue
         bash "$extra" || status=$?
     done
+    (cd "$build" && ctest --output-on-failure -j "$jobs") || status=$?
     exit $status
     ;;
 *)
