@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/frmMain.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+// One window, offscreen, on which a test runs the Test command as a user
+// would. Message boxes are recorded, never shown; the program end is recorded
+// instead of ending the test.
+class EngineRun
+{
+public:
+    struct Box
+    {
+        QString text;
+        int style;
+        QString title;
+    };
+
+    EngineRun();
+    ~EngineRun();
+
+    frmMain &window() { return *m_window; }
+
+    void fill(const QString &message, const QString &email, const QString &user,
+              const QString &pass, const QString &server);
+    // Clicks Test; returns when the click handler returns.
+    void clickTest();
+    // Waits (event loop running) until the monitor has ended the run.
+    bool waitForRunEnd(int timeoutMs = 20000);
+
+    const QList<Box> &boxes() const { return m_boxes; }
+    QStringList boxTexts() const;
+    int programEnds() const { return m_programEnds; }
+
+    // The log line by line: "W:" white text, "Y:" yellow text, "?:" anything
+    // else; an empty line is "".
+    QStringList logLines() const;
+
+    // The window is idle: Test and the five fields enabled, fields white.
+    bool windowUnlocked() const;
+
+private:
+    std::unique_ptr<frmMain> m_window;
+    QList<Box> m_boxes;
+    int m_programEnds = 0;
+};
