@@ -108,26 +108,30 @@ void UnloadSockets()
     }
 }
 
+namespace {
+// A slot's outcome counts once: an element's late events after its slot
+// ended are not a second result.
+void CountOutcome(std::int16_t Index, std::int16_t &counter)
+{
+    if (Index < 0 || Index > 100 || SlotEnded[std::size_t(Index)])
+        return;
+    SlotEnded[std::size_t(Index)] = true;
+    StopReplyDeadline();
+    counter = CheckedAdd16(counter, 1);
+}
+} // namespace
+
 void MarkSlotSent(std::int16_t Index)
 {
     CurrentSlot = Index;
-    if (Index >= 0 && Index <= 100 && !SlotEnded[std::size_t(Index)]) {
-        SlotEnded[std::size_t(Index)] = true;
-        StopReplyDeadline();
-        SentCount = CheckedAdd16(SentCount, 1);
-    }
+    CountOutcome(Index, SentCount);
     StepDone = true;
 }
 
 void MarkSlotError(std::int16_t Index)
 {
     CurrentSlot = Index;
-    // An element's late events after its slot ended are not a second failure.
-    if (Index >= 0 && Index <= 100 && !SlotEnded[std::size_t(Index)]) {
-        SlotEnded[std::size_t(Index)] = true;
-        StopReplyDeadline();
-        ErrorCount = CheckedAdd16(ErrorCount, 1);
-    }
+    CountOutcome(Index, ErrorCount);
     StepDone = true;
 }
 
