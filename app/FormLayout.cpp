@@ -60,6 +60,9 @@ void frmMain::CreateControls()
     QFont dialogFont = QApplication::font();
     dialogFont.setPointSizeF(7.5);
     setFont(dialogFont);
+    // The icons are linked in with the static core library, whose resources
+    // nothing would pull into the program unless registered by name.
+    Q_INIT_RESOURCE(assets);
     QIcon icon;
     icon.addFile(QStringLiteral(":/vormant-16.png"));
     icon.addFile(QStringLiteral(":/vormant.png"));
@@ -140,7 +143,10 @@ void frmMain::CentreOnScreen()
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    QRect area = geometry();
+    // move() places the outer frame, so the frame is what gets centred; its
+    // size is known once the platform window exists.
+    winId();
+    QRect area = frameGeometry();
     area.moveCenter(screen->availableGeometry().center());
     move(area.topLeft());
 }

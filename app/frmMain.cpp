@@ -51,7 +51,7 @@ void frmMain::EmailSock_Close(std::int16_t Index)
 
 void frmMain::EmailSock_Error(std::int16_t Index)
 {
-    modQuendel_EmailClient::MarkSlotError(Index);
+    modQuendel_EmailClient::OnSockError(Index);
 }
 
 void frmMain::EmailSock_DataArrival(std::int16_t Index)

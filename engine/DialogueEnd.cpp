@@ -23,11 +23,24 @@ void EndDialogue(std::int16_t Index)
     }
 }
 
+void OnSockError(std::int16_t Index)
+{
+    if (SmtpStep == 9 && Index >= 1 && Index <= 100 && !SlotEnded[std::size_t(Index)])
+        EndDialogue(Index);
+    else
+        MarkSlotError(Index);
+}
+
 void OnReplyTimeout()
 {
     const std::int16_t Index = CurrentSlot;
     if (Index < 1 || Index > 100 || SlotEnded[std::size_t(Index)])
         return;
+    // What the server did send of a reply it never finished is still shown.
+    if (!Reply.IsEmpty()) {
+        MainForm->rtbStatus->SetSelColor(Colors::Yellow);
+        MainForm->rtbStatus->InsertText(Reply.TakeAll() + QStringLiteral("\r\n"));
+    }
     EndDialogue(Index);
 }
 

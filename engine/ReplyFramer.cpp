@@ -1,5 +1,17 @@
 #include "engine/ReplyFramer.h"
 
+#include <algorithm>
+
+namespace {
+// Only "NNN-" continues a reply. A line of another service (an SSH banner,
+// "SSH-2.0-...") is a whole reply of its own, to be shown and refused at
+// once rather than waited on as the start of a longer one.
+bool IsReplyCode(QStringView text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+} // namespace
+
 void ReplyFramer::Clear()
 {
     m_pending.clear();
@@ -48,7 +60,9 @@ void ReplyFramer::FindReplyEnd()
         qsizetype length = lineEnd - m_scanFrom;
         if (length > 0 && m_pending.at(lineEnd - 1) == u'\r')
             --length;
-        const bool continues = length >= 4 && m_pending.at(m_scanFrom + 3) == u'-';
+        const bool continues = length >= 4 &&
+                               IsReplyCode(QStringView(m_pending).mid(m_scanFrom, 3)) &&
+                               m_pending.at(m_scanFrom + 3) == u'-';
         m_scanFrom = lineEnd + 1;
         if (!continues)
             m_replyEnd = m_scanFrom;

@@ -68,10 +68,12 @@ void ConnectPendingSlots()
             Winsock &socket = MainForm->EmailSock->operator()(i);
             socket.RemoteHost = server.host;
             socket.RemotePort = server.port;
+            // A connection can fail inside Connect already; its error must
+            // find this slot's step, not the last step of the run before.
+            SmtpStep = 0;
             socket.Connect();
             StartReplyDeadline(ReplyTimeoutMs); // for the greeting
 
-            SmtpStep = 0;
             WaitStepDone();
         }
     } catch (const std::exception &) {

@@ -44,6 +44,8 @@ void OnSockConnect(std::int16_t Index);
 void OnSockClose(std::int16_t Index);
 void OnSockSendProgress(std::int32_t BytesSent, std::int16_t Index);
 void OnSockDataArrival(std::int16_t Index);
+// A socket error fails the slot, unless QUIT has gone out already.
+void OnSockError(std::int16_t Index);
 
 // The end of a slot's dialogue: the socket is closed, and the slot counts as
 // sent once QUIT has gone out, as failed before that.

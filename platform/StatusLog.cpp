@@ -6,6 +6,9 @@
 #include <QTextCursor>
 
 namespace {
+// A burst of insertions is painted once, at most this long after the first.
+constexpr int RepaintHoldMs = 20;
+
 // CR LF (and a lone LF) ends a line; every other control character is shown
 // by its visible symbol, so that a server's NUL or escape bytes can be seen.
 QString DisplayText(const QString &text)
@@ -38,6 +41,10 @@ StatusLog::StatusLog(QWidget *parent) : QTextEdit(parent)
     setLineWrapMode(QTextEdit::WidgetWidth);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     document()->setDocumentMargin(2);
+
+    m_repaintHold.setSingleShot(true);
+    m_repaintHold.setInterval(RepaintHoldMs);
+    connect(&m_repaintHold, &QTimer::timeout, this, [this] { setUpdatesEnabled(true); });
 }
 
 void StatusLog::SetText(const QString &text)
@@ -65,6 +72,19 @@ void StatusLog::InsertText(const QString &text)
     // Keep the newest line in view unless the user has scrolled back to read.
     if (following)
         bar->setValue(bar->maximum());
+    HoldRepaint();
+}
+
+// Painting the log after every reply would hold up the answer to the next
+// one, which is waiting in the socket while the event loop paints. A fast
+// server's whole dialogue is shown in one or two paints instead, no later
+// than the eye would notice.
+void StatusLog::HoldRepaint()
+{
+    if (m_repaintHold.isActive())
+        return;
+    setUpdatesEnabled(false);
+    m_repaintHold.start();
 }
 
 QString StatusLog::Text() const

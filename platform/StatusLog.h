@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTextEdit>
+#include <QTimer>
 #include <cstdint>
 
 // The coloured, append-only log of a run. Whatever a server sends is shown as
@@ -22,5 +23,8 @@ public:
     QString Text() const;
 
 private:
+    void HoldRepaint();
+
     std::uint32_t m_selColor = 0xFFFFFF;
+    QTimer m_repaintHold;
 };

@@ -43,6 +43,7 @@ void Winsock::Connect()
 
     m_received.clear();
     m_decoder.resetState();
+    m_testSink = nullptr;
     m_state = SocketState::ResolvingHost;
     m_socket.connectToHost(RemoteHost, quint16(RemotePort));
 }
@@ -59,7 +60,10 @@ void Winsock::SendData(const QString &Text)
     if (m_state != SocketState::Connected)
         throw RuntimeError(40006, QStringLiteral("Wrong protocol or connection state for the "
                                                  "requested transaction or request"));
-    m_socket.write(Text.toUtf8());
+    if (m_testSink)
+        m_testSink->append(Text.toUtf8());
+    else
+        m_socket.write(Text.toUtf8());
 }
 
 void Winsock::Close()
@@ -69,7 +73,28 @@ void Winsock::Close()
     m_closing = false;
     m_received.clear();
     m_decoder.resetState();
+    m_testSink = nullptr;
     m_state = SocketState::Closed;
+}
+
+void Winsock::AttachTestPeer(QByteArray *sink)
+{
+    Close();
+    m_testSink = sink;
+    m_state = SocketState::Connected;
+}
+
+void Winsock::Receive(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    m_received += bytes;
+    emit dataArrival(std::int32_t(std::min<qsizetype>(m_received.size(), INT32_MAX)));
+}
+
+void Winsock::PeerClose()
+{
+    onDisconnected();
 }
 
 void Winsock::onStateChanged(QAbstractSocket::SocketState state)
@@ -85,11 +110,7 @@ void Winsock::onStateChanged(QAbstractSocket::SocketState state)
 
 void Winsock::onReadyRead()
 {
-    const QByteArray bytes = m_socket.readAll();
-    if (bytes.isEmpty())
-        return;
-    m_received += bytes;
-    emit dataArrival(std::int32_t(std::min<qsizetype>(m_received.size(), INT32_MAX)));
+    Receive(m_socket.readAll());
 }
 
 void Winsock::onDisconnected()

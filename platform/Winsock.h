@@ -35,6 +35,15 @@ public:
     // Bytes waiting to be read with GetData.
     qsizetype BytesReceived() const { return m_received.size(); }
 
+    // A peer played in the same process instead of over a network, so that
+    // the fuzzer can feed the engine millions of server streams: the element
+    // counts as connected, what it sends is appended to *sink, Receive hands
+    // it bytes as if read from the connection, and PeerClose ends it as a
+    // peer's close would. Connect and Close detach the peer again.
+    void AttachTestPeer(QByteArray *sink);
+    void Receive(const QByteArray &bytes);
+    void PeerClose();
+
 signals:
     void connected();
     void dataArrival(std::int32_t bytesTotal);
@@ -54,4 +63,5 @@ private:
     QByteArray m_received;
     QStringDecoder m_decoder{QStringDecoder::Utf8};
     bool m_closing = false;
+    QByteArray *m_testSink = nullptr;
 };

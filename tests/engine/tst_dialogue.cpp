@@ -1,3 +1,4 @@
+#include "DialogueHelpers.h"
 #include "support/EngineRun.h"
 #include "support/ScriptedServer.h"
 
@@ -6,6 +7,10 @@
 #include <QtTest>
 
 using Turn = ScriptedServer::Turn;
+using Script = QList<Turn>;
+using Commands = QList<QByteArray>;
+
+Q_DECLARE_METATYPE(Script)
 
 // The dialogue of a whole run against a scripted server: what goes on the
 // wire, what the log shows and which boxes appear.
@@ -15,6 +20,17 @@ class tst_Dialogue : public QObject
 private slots:
     void successfulRunWithoutAuth();
     void successfulRunWithAuth();
+    void wholeWireOfARun();
+    void bodyOnTheWire_data();
+    void bodyOnTheWire();
+    void recipients_data();
+    void recipients();
+    void textGoesOutAsUtf8();
+    void credentials_data();
+    void credentials();
+    void ehloAfterRefusedAuth_data();
+    void ehloAfterRefusedAuth();
+    void serverGivenAsIpv6Address();
 };
 
 void tst_Dialogue::successfulRunWithoutAuth()
@@ -71,6 +87,304 @@ void tst_Dialogue::successfulRunWithAuth()
     QVERIFY(log.contains(QStringLiteral("W:********")));
     QVERIFY(!run.window().rtbStatus->Text().contains(QStringLiteral("c2VjcmV0")));
     QCOMPARE(run.boxTexts(), QStringList{QStringLiteral("Email Sent")});
+}
+
+namespace {
+const Commands FullDialogue{"HELO bob", "MAIL FROM:Admin", "RCPT TO:bob@example.com", "DATA",
+                            "QUIT"};
+const QStringList Sent{QStringLiteral("Email Sent")};
+const QStringList Failed{QStringLiteral("SMTP Error!")};
+
+QByteArray Base64(const QString &text)
+{
+    return text.toUtf8().toBase64();
+}
+} // namespace
+
+void tst_Dialogue::wholeWireOfARun()
+{
+    ScriptedServer server(ScriptedServer::AcceptingScript(true));
+    EngineRun run;
+    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), QStringLiteral("user"),
+             QStringLiteral("secret"), server.address());
+    const QString stampBefore = DialogueHelpers::DateTimeNow();
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd());
+    const QString stampAfter = DialogueHelpers::DateTimeNow();
+
+    const QString stamp = DialogueHelpers::DateTimeIn(server.received());
+    QVERIFY2(stamp == stampBefore || stamp == stampAfter, qPrintable(stamp));
+    const QByteArray wire = "HELO bob\r\nAUTH LOGIN\r\ndXNlcg==\r\nc2VjcmV0\r\nMAIL FROM:Admin\r\n"
+                            "RCPT TO:bob@example.com\r\nDATA\r\n" +
+                            DialogueHelpers::MessageData(QStringLiteral("bob@example.com"),
+                                                         QStringLiteral("bob"), stamp, "Hello") +
+                            "QUIT\r\n";
+    QCOMPARE(server.received(), wire);
+
+    const QStringList log{
+        QStringLiteral("W:Connecting to SMTP Server, please wait .."),
+        QStringLiteral("Y:220 scripted ESMTP"), QString(),
+        QStringLiteral("W:HELO bob"),
+        QStringLiteral("Y:250 scripted"), QString(),
+        QStringLiteral("W:AUTH LOGIN"),
+        QStringLiteral("Y:334 VXNlcm5hbWU6"), QString(),
+        QStringLiteral("W:dXNlcg=="),
+        QStringLiteral("Y:334 UGFzc3dvcmQ6"), QString(),
+        QStringLiteral("W:********"),
+        QStringLiteral("Y:235 2.7.0 Authentication successful"), QString(),
+        QStringLiteral("W:MAIL FROM:Admin"),
+        QStringLiteral("Y:250 2.1.0 Ok"), QString(),
+        QStringLiteral("W:RCPT TO:bob@example.com"),
+        QStringLiteral("Y:250 2.1.5 Ok"), QString(),
+        QStringLiteral("W:DATA"),
+        QStringLiteral("Y:354 End data with <CR><LF>.<CR><LF>"), QString(),
+        QStringLiteral("W:Subject: Vormant"),
+        QStringLiteral("W:."),
+        QStringLiteral("Y:250 2.0.0 Ok: queued"), QString(),
+        QStringLiteral("W:QUIT"),
+        QStringLiteral("Y:221 2.0.0 Bye"), QString(),
+    };
+    QCOMPARE(run.logLines(), log);
+    QCOMPARE(run.boxTexts(), Sent);
+    QVERIFY(run.windowUnlocked());
+}
+
+void tst_Dialogue::bodyOnTheWire_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QByteArray>("wireBody");
+
+    QTest::newRow("plain") << QStringLiteral("Hello") << QByteArray("Hello");
+    QTest::newRow("a lone dot") << QStringLiteral(".") << QByteArray("..");
+    QTest::newRow("leading dot") << QStringLiteral(".hidden") << QByteArray("..hidden");
+    QTest::newRow("two leading dots") << QStringLiteral("..two") << QByteArray("...two");
+    QTest::newRow("dot not at the start") << QStringLiteral(" .x.") << QByteArray(" .x.");
+    QTest::newRow("LF") << QStringLiteral("a\nb") << QByteArray("a\r\nb");
+    QTest::newRow("CR LF") << QStringLiteral("a\r\nb") << QByteArray("a\r\nb");
+    QTest::newRow("bare CR") << QStringLiteral("a\rb") << QByteArray("a\r\nb");
+    QTest::newRow("LF CR") << QStringLiteral("a\n\rb") << QByteArray("a\r\n\r\nb");
+    QTest::newRow("end of data inside") << QStringLiteral("first\n.\nQUIT\nlast")
+                                        << QByteArray("first\r\n..\r\nQUIT\r\nlast");
+    QTest::newRow("end of data with CR LF") << QStringLiteral("x\r\n.\r\n")
+                                            << QByteArray("x\r\n..\r\n");
+    QTest::newRow("dots after bare CRs") << QStringLiteral("a\r.b\r.")
+                                         << QByteArray("a\r\n..b\r\n..");
+    QTest::newRow("blanks only") << QStringLiteral("   ") << QByteArray("   ");
+    QTest::newRow("UTF-8") << QStringLiteral("Gr\u00FC\u00DFe \u2713")
+                           << QByteArray("Gr\xC3\xBC\xC3\x9F" "e \xE2\x9C\x93");
+}
+
+void tst_Dialogue::bodyOnTheWire()
+{
+    QFETCH(QString, body);
+    QFETCH(QByteArray, wireBody);
+
+    ScriptedServer server(ScriptedServer::AcceptingScript(false));
+    EngineRun run;
+    run.fill(body, QStringLiteral("bob@example.com"), {}, {}, server.address());
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd());
+
+    const QString stamp = DialogueHelpers::DateTimeIn(server.data());
+    QVERIFY(!stamp.isEmpty());
+    QCOMPARE(server.data(), DialogueHelpers::MessageData(QStringLiteral("bob@example.com"),
+                                                         QStringLiteral("bob"), stamp, wireBody));
+    QCOMPARE(server.commands(), FullDialogue); // nothing of the body became a command
+    QCOMPARE(run.logLines(), DialogueHelpers::AcceptingLogWithoutAuth()); // the body is not logged
+    QCOMPARE(run.boxTexts(), Sent);
+}
+
+void tst_Dialogue::recipients_data()
+{
+    QTest::addColumn<QString>("email");
+    QTest::addColumn<QString>("local");
+    QTest::addColumn<QString>("rcpt");
+
+    QTest::newRow("address") << QStringLiteral("bob@example.com") << QStringLiteral("bob")
+                             << QStringLiteral("bob@example.com");
+    QTest::newRow("no @") << QStringLiteral("postmaster") << QStringLiteral("postmaster")
+                          << QStringLiteral("postmaster");
+    QTest::newRow("two @") << QStringLiteral("first.last@relay@example.com")
+                           << QStringLiteral("first.last")
+                           << QStringLiteral("first.last@relay@example.com");
+    QTest::newRow("blanks around") << QStringLiteral(" bob@example.com ") << QStringLiteral(" bob")
+                                   << QStringLiteral("bob@example.com");
+}
+
+void tst_Dialogue::recipients()
+{
+    QFETCH(QString, email);
+    QFETCH(QString, local);
+    QFETCH(QString, rcpt);
+
+    ScriptedServer server(ScriptedServer::AcceptingScript(false));
+    EngineRun run;
+    run.fill(QStringLiteral("Hello"), email, {}, {}, server.address());
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd());
+
+    QCOMPARE(server.commands(),
+             (Commands{"HELO " + local.toUtf8(), "MAIL FROM:Admin", "RCPT TO:" + rcpt.toUtf8(),
+                       "DATA", "QUIT"}));
+    const QString stamp = DialogueHelpers::DateTimeIn(server.data());
+    QCOMPARE(server.data(), DialogueHelpers::MessageData(email, local, stamp, "Hello"));
+    QVERIFY(run.logLines().contains(QStringLiteral("W:HELO ") + local));
+    QCOMPARE(run.boxTexts(), Sent);
+}
+
+void tst_Dialogue::textGoesOutAsUtf8()
+{
+    // Byte by byte, so that characters of several bytes are cut apart too.
+    Script script = ScriptedServer::AcceptingScript(false);
+    script[0] = ScriptedServer::Say("220 Gr\xC3\xBC\xC3\x9F" "e \xE2\x9C\x93\r\n");
+    ScriptedServer server(DialogueHelpers::InPieces(script, 1, 1));
+    EngineRun run;
+    const QString email = QStringLiteral("j\u00F6rg@b\u00FCcher.example");
+    run.fill(QStringLiteral("Gr\u00FC\u00DFe"), email, {}, {}, server.address());
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd());
+
+    QCOMPARE(server.commands(),
+             (Commands{"HELO j\xC3\xB6rg", "MAIL FROM:Admin", "RCPT TO:j\xC3\xB6rg@b\xC3\xBC" "cher.example",
+                       "DATA", "QUIT"}));
+    const QString stamp = DialogueHelpers::DateTimeIn(server.data());
+    QCOMPARE(server.data(), DialogueHelpers::MessageData(email, QStringLiteral("j\u00F6rg"), stamp,
+                                                         "Gr\xC3\xBC\xC3\x9F" "e"));
+    const QStringList log = run.logLines();
+    QCOMPARE(log.at(1), QStringLiteral("Y:220 Gr\u00FC\u00DFe \u2713"));
+    QVERIFY(log.contains(QStringLiteral("W:RCPT TO:") + email));
+    QCOMPARE(run.boxTexts(), Sent);
+}
+
+void tst_Dialogue::credentials_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("pass");
+    QTest::addColumn<bool>("authenticates");
+
+    QTest::newRow("ASCII") << QStringLiteral("user") << QStringLiteral("secret") << true;
+    QTest::newRow("UTF-8") << QStringLiteral("j\u00FCrgen") << QStringLiteral("p\u00E4ssw\u00F6rd\u2713")
+                           << true;
+    QTest::newRow("long") << QStringLiteral("someone@example.com")
+                          << QString(120, u'k') + QStringLiteral("!") << true;
+    QTest::newRow("blanks") << QStringLiteral(" ") << QStringLiteral("  ") << true;
+    QTest::newRow("user without password") << QStringLiteral("user") << QString() << false;
+    QTest::newRow("password without user") << QString() << QStringLiteral("secret") << false;
+}
+
+void tst_Dialogue::credentials()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, pass);
+    QFETCH(bool, authenticates);
+
+    ScriptedServer server(ScriptedServer::AcceptingScript(authenticates));
+    EngineRun run;
+    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), user, pass,
+             server.address());
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd());
+    QCOMPARE(run.boxTexts(), Sent);
+
+    const QStringList log = run.logLines();
+    const QString logText = run.window().rtbStatus->Text();
+    if (!authenticates) {
+        QCOMPARE(server.commands(), FullDialogue);
+        QCOMPARE(log, DialogueHelpers::AcceptingLogWithoutAuth());
+        return;
+    }
+    QCOMPARE(server.commands().mid(0, 4), (Commands{"HELO bob", "AUTH LOGIN", Base64(user), Base64(pass)}));
+    QCOMPARE(server.commands().mid(4), FullDialogue.mid(1));
+    // The user name's Base64 is shown; in the password's place stands a mask.
+    const qsizetype userLine = log.indexOf(QStringLiteral("W:") + QString::fromLatin1(Base64(user)));
+    QVERIFY(userLine > 0);
+    QCOMPARE(log.at(userLine + 3), QStringLiteral("W:********"));
+    QVERIFY(!logText.contains(QString::fromLatin1(Base64(pass))));
+    if (!pass.trimmed().isEmpty())
+        QVERIFY(!logText.contains(pass));
+}
+
+void tst_Dialogue::ehloAfterRefusedAuth_data()
+{
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<Commands>("commands");
+    QTest::addColumn<QStringList>("boxes");
+
+    using S = ScriptedServer;
+    const Script greeting{S::Say("220 scripted\r\n"), S::Say("250 scripted\r\n")};
+    const Turn ehloReply = S::Say("250-scripted\r\n250-AUTH LOGIN PLAIN\r\n250 HELP\r\n");
+    const Script rest{S::Say("334 VXNlcm5hbWU6\r\n"), S::Say("334 UGFzc3dvcmQ6\r\n"),
+                      S::Say("235 2.7.0 ok\r\n"), S::Say("250 ok\r\n"), S::Say("250 ok\r\n"),
+                      S::Say("354 go on\r\n"), S::Say("250 queued\r\n"), S::Say("221 bye\r\n")};
+    const Commands retried{"HELO bob", "AUTH LOGIN", "EHLO bob", "AUTH LOGIN", "dXNlcg==",
+                           "c2VjcmV0", "MAIL FROM:Admin", "RCPT TO:bob@example.com", "DATA", "QUIT"};
+
+    for (const char *refusal : {"500 Error: command 'AUTH' not recognized\r\n",
+                                "502 5.5.1 not implemented\r\n", "503 5.5.1 say EHLO first\r\n"}) {
+        QTest::addRow("AUTH refused %.3s", refusal)
+            << greeting + Script{S::Say(refusal), ehloReply} + rest << retried << Sent;
+    }
+    QTest::newRow("AUTH refused again after EHLO")
+        << greeting + Script{S::Say("500 no\r\n"), ehloReply, S::Say("503 still no\r\n")}
+        << retried.mid(0, 4) << Failed;
+    QTest::newRow("EHLO refused")
+        << greeting + Script{S::Say("500 no\r\n"), S::Say("502 no EHLO here\r\n")}
+        << retried.mid(0, 3) << Failed;
+    QTest::newRow("AUTH refused with 504")
+        << greeting + Script{S::Say("504 no such mechanism\r\n")} << retried.mid(0, 2) << Failed;
+    QTest::newRow("user name refused with 500")
+        << greeting + Script{S::Say("334 VXNlcm5hbWU6\r\n"), S::Say("500 no\r\n")}
+        << Commands{"HELO bob", "AUTH LOGIN", "dXNlcg=="} << Failed;
+}
+
+void tst_Dialogue::ehloAfterRefusedAuth()
+{
+    QFETCH(Script, script);
+    QFETCH(Commands, commands);
+    QFETCH(QStringList, boxes);
+
+    ScriptedServer server(script);
+    EngineRun run;
+    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), QStringLiteral("user"),
+             QStringLiteral("secret"), server.address());
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd());
+
+    QCOMPARE(server.commands(), commands);
+    QCOMPARE(run.boxTexts(), boxes);
+    QVERIFY(run.windowUnlocked());
+    const QStringList log = run.logLines();
+    const bool retried = commands.contains("EHLO bob");
+    QCOMPARE(log.contains(QStringLiteral("W:EHLO bob")), retried);
+    if (retried) {
+        // The refusal, then EHLO in white, its whole reply, and AUTH LOGIN again.
+        const qsizetype ehlo = log.indexOf(QStringLiteral("W:EHLO bob"));
+        QCOMPARE(log.at(ehlo - 3), QStringLiteral("W:AUTH LOGIN"));
+        QVERIFY(log.at(ehlo - 2).startsWith(QStringLiteral("Y:5")));
+        QCOMPARE(log.at(ehlo - 1), QString());
+        if (log.size() > ehlo + 5 && commands.size() > 3) {
+            QCOMPARE(log.mid(ehlo + 1, 4),
+                     (QStringList{QStringLiteral("Y:250-scripted"),
+                                  QStringLiteral("Y:250-AUTH LOGIN PLAIN"),
+                                  QStringLiteral("Y:250 HELP"), QString()}));
+            QCOMPARE(log.at(ehlo + 5), QStringLiteral("W:AUTH LOGIN"));
+        }
+    }
+}
+
+void tst_Dialogue::serverGivenAsIpv6Address()
+{
+    ScriptedServer server(ScriptedServer::AcceptingScript(false),
+                          QHostAddress(QHostAddress::LocalHostIPv6));
+    if (!server.listening())
+        QSKIP("this machine has no IPv6 loopback");
+    QVERIFY(server.address().startsWith(QStringLiteral("[::1]:")));
+    EngineRun run;
+    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {}, server.address());
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd());
+    QCOMPARE(server.commands(), FullDialogue);
+    QCOMPARE(run.boxTexts(), Sent);
 }
 
 QTEST_MAIN(tst_Dialogue)

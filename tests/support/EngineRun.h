@@ -32,6 +32,10 @@ public:
     // Waits (event loop running) until the monitor has ended the run.
     bool waitForRunEnd(int timeoutMs = 20000);
 
+    // Each box stays "open" this long: the event loop runs meanwhile, as it
+    // does under a real modal box, so ticks and socket events go on.
+    void holdBoxesOpen(int ms) { m_boxHoldMs = ms; }
+
     const QList<Box> &boxes() const { return m_boxes; }
     QStringList boxTexts() const;
     int programEnds() const { return m_programEnds; }
@@ -47,4 +51,5 @@ private:
     std::unique_ptr<frmMain> m_window;
     QList<Box> m_boxes;
     int m_programEnds = 0;
+    int m_boxHoldMs = 0;
 };

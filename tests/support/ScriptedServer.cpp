@@ -5,15 +5,23 @@
 #include <sys/socket.h>
 
 ScriptedServer::ScriptedServer(QList<Turn> script, QObject *parent)
+    : ScriptedServer(std::move(script), QHostAddress(QHostAddress::LocalHost), parent)
+{
+}
+
+ScriptedServer::ScriptedServer(QList<Turn> script, const QHostAddress &listenOn, QObject *parent)
     : QObject(parent), m_script(std::move(script))
 {
     connect(&m_server, &QTcpServer::newConnection, this, &ScriptedServer::onNewConnection);
-    m_server.listen(QHostAddress::LocalHost, 0);
+    m_server.listen(listenOn, 0);
 }
 
 QString ScriptedServer::address() const
 {
-    return QStringLiteral("127.0.0.1:%1").arg(port());
+    const QHostAddress host = m_server.serverAddress();
+    if (host.protocol() == QAbstractSocket::IPv6Protocol)
+        return QStringLiteral("[%1]:%2").arg(host.toString()).arg(port());
+    return QStringLiteral("%1:%2").arg(host.toString()).arg(port());
 }
 
 QList<ScriptedServer::Turn> ScriptedServer::AcceptingScript(bool withAuth)
@@ -38,6 +46,8 @@ void ScriptedServer::onNewConnection()
         return;
     }
     m_peer = socket;
+    // Small pieces go out as they are written, not gathered into one segment.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket, &QTcpSocket::readyRead, this, &ScriptedServer::onReadyRead);
     connect(socket, &QTcpSocket::disconnected, this, [this] { m_peerClosed = true; });
     playNextTurn(); // the greeting
@@ -112,7 +122,11 @@ void ScriptedServer::sendPiece(QByteArray rest, int size, int delayMs, Turn turn
     m_peer->write(rest.left(size));
     m_peer->flush();
     rest.remove(0, size);
-    if (rest.isEmpty()) {
+    if (rest.isEmpty() && turn.endless) {
+        if (m_peer->state() != QAbstractSocket::ConnectedState)
+            return; // the client has hung up at last
+        rest = turn.reply;
+    } else if (rest.isEmpty()) {
         finishTurn(turn);
         return;
     }

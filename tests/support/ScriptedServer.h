@@ -24,6 +24,7 @@ public:
         bool closeAfter = false;   // close the connection after the reply
         bool resetAfter = false;   // reset (RST) the connection after the reply
         bool silent = false;       // answer nothing at all
+        bool endless = false;      // send the reply over and over until the client hangs up
     };
 
     static Turn Say(const QByteArray &reply) { return Turn{reply}; }
@@ -33,11 +34,19 @@ public:
         return Turn{reply, size, delayMs};
     }
     static Turn Silence() { return Turn{{}, 0, 0, 0, false, false, true}; }
+    // A server that never stops talking: reply again and again, one copy every delayMs.
+    static Turn SayForever(const QByteArray &reply, int delayMs = 1)
+    {
+        return Turn{reply, int(reply.size()), delayMs, 0, false, false, false, true};
+    }
 
     explicit ScriptedServer(QList<Turn> script, QObject *parent = nullptr);
+    // The same on another local address, for example the IPv6 loopback.
+    ScriptedServer(QList<Turn> script, const QHostAddress &listenOn, QObject *parent = nullptr);
 
     quint16 port() const { return m_server.serverPort(); }
-    QString address() const;  // "127.0.0.1:<port>"
+    QString address() const;  // "127.0.0.1:<port>", or "[::1]:<port>" on the IPv6 loopback
+    bool listening() const { return m_server.isListening(); }
     QByteArray received() const { return m_received; }
     // The command lines received (data excluded), without their CR LF.
     QList<QByteArray> commands() const { return m_commands; }

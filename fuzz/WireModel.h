@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// What the client may send, answer by answer, with the fixed inputs of a fuzz
+// run: the dialogue with or without AUTH LOGIN, and with the one EHLO retry.
+// Whatever a server sends, the client's bytes must follow one of these.
+class WireModel
+{
+public:
+    WireModel(const QString &to, const QString &user, const QString &pass,
+              const QByteArray &bodyOnWire, bool withAuth);
+
+    // The client sent `answer` after one arrival of server data (possibly
+    // nothing). False when no legal dialogue continues that way.
+    bool Accept(const QByteArray &answer);
+
+    // The last answer accepted was QUIT.
+    bool QuitSent() const { return m_quitSent; }
+
+private:
+    QList<QList<QByteArray>> m_scripts; // each a list of answers
+    QList<qsizetype> m_positions;       // next answer of each script still possible
+    bool m_quitSent = false;
+};
+
+// The message answer with its date and time replaced by "<stamp>".
+QByteArray WithoutStamp(QByteArray answer);

@@ -1,0 +1,197 @@
+// Plays arbitrary server byte streams, cut into arbitrary pieces, into the
+// window's socket element 1 and so through the reply framing and the dialogue
+// step, and checks what must hold whatever a server sends:
+// - nothing crashes, leaks or overflows (the sanitizers watch);
+// - the client's bytes follow a legal dialogue, one answer per arrival;
+// - while the dialogue goes on, the reply being framed stays within 64 KiB;
+// - every stream ends in exactly one outcome, "sent" exactly when QUIT went
+//   out, and one verdict box, after which the window is ready again;
+// - the log shows no control characters and never the password's Base64.
+//
+// Input: the first byte chooses the run (bit 0: with user name and password;
+// bits 1-2: how a stream that has not ended the dialogue ends: the server
+// closes, the reply time-out runs out, the socket reports an error, or the
+// server closes and a late error follows). The rest is pieces, each a length
+// byte followed by that many bytes (fewer when the input ends first).
+
+#include "app/Module1.h"
+#include "app/frmMain.h"
+#include "engine/modQuendel_EmailClient.h"
+#include "fuzz/WireModel.h"
+#include "platform/MessageBox.h"
+#include "platform/ProgramEnd.h"
+
+#include <QApplication>
+#include <QStringList>
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace Engine = modQuendel_EmailClient;
+
+namespace {
+const QString To = QStringLiteral("bob@example.com");
+const QString User = QStringLiteral("user");
+const QString Pass = QStringLiteral("s3cret!");
+const QString Body = QStringLiteral("Hello\n.world");
+const QByteArray BodyOnWire = "Hello\r\n..world";
+
+enum class StreamEnd { PeerClose, ReplyTimeout, SocketError, CloseThenError };
+
+[[noreturn]] void Broken(const char *what)
+{
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    std::abort();
+}
+
+struct Harness
+{
+    frmMain window;
+    QStringList boxes;
+    int programEnds = 0;
+
+    Harness()
+    {
+        Module1::MainForm = &window;
+        SetMsgBoxHandler([this](const QString &text, int, const QString &) { boxes << text; });
+        SetProgramEndHandler([this] { ++programEnds; });
+        window.show();
+    }
+};
+
+// The application and the window live as long as the process: destroying
+// them at exit, after Qt's own statics, is not what a run ever does.
+Harness &TheHarness()
+{
+    static Harness *const harness = new Harness;
+    return *harness;
+}
+
+// What the Test click and SendMail do up to the wait, with the element
+// connected to the stream instead of a server.
+Winsock &StartRun(Harness &h, bool withAuth, QByteArray &sink)
+{
+    h.boxes.clear();
+    Module1::MailBody = Body;
+    Module1::MailTo[1] = To;
+    Module1::SmtpUser = withAuth ? User : QString();
+    Module1::SmtpPass = withAuth ? Pass : QString();
+    Module1::SmtpServer = QStringLiteral("stream.invalid");
+    Module1::MailCount = 1;
+    Module1::MailSubject = QStringLiteral("Vormant");
+    Module1::MailFrom = QStringLiteral("Admin");
+    h.window.LockFields();
+    h.window.rtbStatus->SetText(QString());
+
+    Engine::SentCount = 0;
+    Engine::ErrorCount = 0;
+    Engine::CurrentSlot = 0;
+    Engine::LoadSockets();
+    Engine::CurrentSlot = 1;
+    Engine::StepDone = false;
+    Engine::Reply.Clear();
+    Engine::EhloRetried = false;
+    Engine::SlotEnded[1] = false;
+    Engine::SmtpStep = 0;
+
+    Winsock &socket = (*h.window.EmailSock)(1);
+    socket.AttachTestPeer(&sink);
+    emit socket.connected();
+    return socket;
+}
+
+void EndStream(Winsock &socket, StreamEnd end)
+{
+    switch (end) {
+    case StreamEnd::PeerClose:
+        socket.PeerClose();
+        break;
+    case StreamEnd::ReplyTimeout:
+        Engine::OnReplyTimeout();
+        break;
+    case StreamEnd::SocketError:
+        emit socket.error(10053, QStringLiteral("aborted"));
+        break;
+    case StreamEnd::CloseThenError:
+        socket.PeerClose();
+        emit socket.error(10053, QStringLiteral("aborted"));
+        break;
+    }
+}
+
+void CheckLog(const Harness &h, const QByteArray &stream)
+{
+    const QString log = h.window.rtbStatus->toPlainText();
+    for (const QChar c : log) {
+        if (c.unicode() < 0x20 && c != u'\n' && c != u'\t')
+            Broken("a control character reached the log");
+    }
+    const QByteArray hidden = Pass.toUtf8().toBase64();
+    if (log.contains(QString::fromLatin1(hidden)) && !stream.contains(hidden))
+        Broken("the password's Base64 reached the log");
+}
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int qtArgc = 1;
+    static char *qtArgv[] = {(*argv)[0], nullptr};
+    static QApplication *const app = new QApplication(qtArgc, qtArgv);
+    Q_UNUSED(app);
+    Q_UNUSED(argc);
+    TheHarness();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    Harness &h = TheHarness();
+    const bool withAuth = data[0] & 1;
+    const auto end = StreamEnd((data[0] >> 1) & 3);
+
+    QByteArray sink;
+    Winsock &socket = StartRun(h, withAuth, sink);
+    WireModel wire(To, User, Pass, BodyOnWire, withAuth);
+    const QByteArray stream(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
+
+    for (std::size_t at = 1; at < size && !Engine::SlotEnded[1];) {
+        const std::size_t length = std::min<std::size_t>(data[at], size - at - 1);
+        socket.Receive(
+            QByteArray(reinterpret_cast<const char *>(data + at + 1), qsizetype(length)));
+        at += 1 + length;
+        if (!wire.Accept(sink))
+            Broken("the client sent what no dialogue allows");
+        sink.clear();
+        if (!Engine::SlotEnded[1] && Engine::Reply.Overflowed())
+            Broken("a reply past 64 KiB did not end the slot");
+    }
+    if (!Engine::SlotEnded[1])
+        EndStream(socket, end);
+
+    if (!Engine::StepDone || !Engine::SlotEnded[1])
+        Broken("the stream ended and the slot did not");
+    if (Engine::SentCount + Engine::ErrorCount != 1)
+        Broken("a slot ended other than exactly once");
+    if ((Engine::SentCount == 1) != wire.QuitSent())
+        Broken("sent without QUIT, or QUIT sent and the slot failed");
+
+    Engine::MonitorTick();
+    const QString verdict =
+        Engine::SentCount == 1 ? QStringLiteral("Email Sent") : QStringLiteral("SMTP Error!");
+    if (h.boxes != QStringList{verdict})
+        Broken("not exactly the one verdict box");
+    if (h.window.tmrEmail->isActive() || h.window.EmailSock->Indexes() != QList<std::int16_t>{0})
+        Broken("the run left its timer or socket behind");
+    if (!h.window.cmdTest->isEnabled() || !h.window.txtEmail->isEnabled())
+        Broken("the window stayed locked");
+    if (h.programEnds != 0)
+        Broken("the program was ended");
+    CheckLog(h, stream);
+
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return 0;
+}

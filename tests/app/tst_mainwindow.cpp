@@ -1,0 +1,427 @@
+#include "app/Module1.h"
+#include "app/frmMain.h"
+#include "platform/MessageBox.h"
+#include "platform/ProgramEnd.h"
+
+#include <QAccessible>
+#include <QScreen>
+#include <QtTest>
+
+// The window as Main shows it: where every control sits, how it looks, what
+// it holds, and how the keyboard moves through it.
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void windowAtStart();
+    void geometryOfEveryControl_data();
+    void geometryOfEveryControl();
+    void captionsAndValuesAtStart_data();
+    void captionsAndValuesAtStart();
+    void captionsFitTheirControls_data();
+    void captionsFitTheirControls();
+    void everyControlEnabledAndShown();
+    void colours_data();
+    void colours();
+    void colouredAreasAsDrawn();
+    void passwordIsMasked();
+    void focusStartsInTheMessage();
+    void tabCycle_data();
+    void tabCycle();
+    void focusParkingBoxIsOutOfSight();
+    void logIsNotATabStop();
+    void timerAndSocketsAtStart();
+    void accessibleNames_data();
+    void accessibleNames();
+    void accessibleNamesAreDistinct();
+
+private:
+    frmMain *window = nullptr;
+    QHash<QString, QWidget *> controls;
+};
+
+namespace {
+QHash<QString, QWidget *> ControlsOf(frmMain &w)
+{
+    return {
+        {QStringLiteral("fraMessage"), w.fraMessage}, {QStringLiteral("Label5"), w.Label5},
+        {QStringLiteral("txtMessage"), w.txtMessage}, {QStringLiteral("cmdTest"), w.cmdTest},
+        {QStringLiteral("Label4"), w.Label4},         {QStringLiteral("txtEmail"), w.txtEmail},
+        {QStringLiteral("cmdExit"), w.cmdExit},       {QStringLiteral("Label1"), w.Label1},
+        {QStringLiteral("txtUser"), w.txtUser},       {QStringLiteral("Label2"), w.Label2},
+        {QStringLiteral("txtPass"), w.txtPass},       {QStringLiteral("Command1"), w.Command1},
+        {QStringLiteral("Label3"), w.Label3},         {QStringLiteral("txtServer"), w.txtServer},
+        {QStringLiteral("Label6"), w.Label6},         {QStringLiteral("lblStatus"), w.lblStatus},
+        {QStringLiteral("rtbStatus"), w.rtbStatus},   {QStringLiteral("txtOver"), w.txtOver},
+    };
+}
+
+QString NameOf(const QHash<QString, QWidget *> &controls, const QWidget *widget)
+{
+    return widget ? controls.key(const_cast<QWidget *>(widget), widget->metaObject()->className())
+                  : QStringLiteral("(nothing)");
+}
+
+// Whether any pixel of the image is close to the colour (text is drawn
+// anti-aliased, so its edges blend into the background).
+bool HasPixelNear(const QImage &image, const QColor &colour, int tolerance)
+{
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (std::abs(pixel.red() - colour.red()) <= tolerance &&
+                std::abs(pixel.green() - colour.green()) <= tolerance &&
+                std::abs(pixel.blue() - colour.blue()) <= tolerance)
+                return true;
+        }
+    return false;
+}
+} // namespace
+
+void tst_MainWindow::initTestCase()
+{
+    // Nothing here may end the test program or wait on a modal box.
+    SetProgramEndHandler([] { QFAIL("the window ended the program"); });
+    SetMsgBoxHandler([](const QString &text, int, const QString &) {
+        QFAIL(qPrintable(QStringLiteral("unexpected message box: ") + text));
+    });
+}
+
+void tst_MainWindow::init()
+{
+    Module1::Main();
+    window = Module1::MainForm;
+    QVERIFY(window);
+    controls = ControlsOf(*window);
+    QVERIFY(QTest::qWaitForWindowActive(window));
+}
+
+void tst_MainWindow::cleanup()
+{
+    delete window;
+    window = nullptr;
+}
+
+void tst_MainWindow::windowAtStart()
+{
+    QCOMPARE(window->windowTitle(), QStringLiteral("Vormant"));
+    QCOMPARE(window->size(), QSize(6975 / 15, 7785 / 15));
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->windowState(), Qt::WindowNoState);
+
+    const QPoint screenCentre = window->screen()->availableGeometry().center();
+    const QPoint offCentre = window->frameGeometry().center() - screenCentre;
+    QVERIFY2(
+        std::abs(offCentre.x()) <= 1 && std::abs(offCentre.y()) <= 1,
+        qPrintable(
+            QStringLiteral("window centre is off by %1,%2").arg(offCentre.x()).arg(offCentre.y())));
+
+    const QList<QSize> iconSizes = window->windowIcon().availableSizes();
+    QVERIFY(iconSizes.contains(QSize(16, 16)));
+    QVERIFY(iconSizes.contains(QSize(32, 32)));
+}
+
+void tst_MainWindow::geometryOfEveryControl_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("twips");
+    QTest::addColumn<bool>("inFrame");
+
+    auto row = [](const char *name, int left, int top, int width, int height, bool inFrame) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QRect(left, top, width, height)
+                            << inFrame;
+    };
+    row("fraMessage", 120, 120, 6735, 3015, false);
+    row("lblStatus", 120, 3240, 6735, 255, false);
+    row("rtbStatus", 120, 3480, 6735, 4215, false);
+    row("txtOver", 6840, 9000, 150, 285, false);
+    row("Label5", 240, 360, 735, 255, true);
+    row("txtMessage", 1080, 360, 3615, 285, true);
+    row("cmdTest", 5280, 360, 975, 375, true);
+    row("Label4", 240, 840, 495, 255, true);
+    row("txtEmail", 1080, 840, 3615, 285, true);
+    row("cmdExit", 5280, 840, 975, 375, true);
+    row("Label1", 240, 1320, 495, 255, true);
+    row("txtUser", 1080, 1320, 3615, 285, true);
+    row("Label2", 240, 1800, 495, 255, true);
+    row("txtPass", 1080, 1800, 3615, 285, true);
+    row("Command1", 5280, 2160, 975, 375, true);
+    row("Label3", 240, 2280, 615, 255, true);
+    row("txtServer", 1080, 2280, 3615, 285, true);
+    row("Label6", 1080, 2640, 3015, 255, true);
+}
+
+void tst_MainWindow::geometryOfEveryControl()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, twips);
+    QFETCH(bool, inFrame);
+    QWidget *control = controls.value(name);
+    QVERIFY(control);
+
+    QCOMPARE(control->parentWidget(),
+             inFrame ? static_cast<QWidget *>(window->fraMessage) : static_cast<QWidget *>(window));
+    const QRect pixels(twips.left() / 15, twips.top() / 15, twips.width() / 15,
+                       twips.height() / 15);
+    QCOMPARE(control->geometry(), pixels);
+}
+
+void tst_MainWindow::captionsAndValuesAtStart_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    auto row = [](const char *name, const QString &text) {
+        QTest::newRow(name) << QString::fromLatin1(name) << text;
+    };
+    row("Label5", QStringLiteral("Message:"));
+    row("Label4", QStringLiteral("Email:"));
+    row("Label1", QStringLiteral("User:"));
+    row("Label2", QStringLiteral("Pass:"));
+    row("Label3", QStringLiteral("Server:"));
+    row("lblStatus", QStringLiteral(" Status"));
+    row("cmdTest", QStringLiteral("Test"));
+    row("cmdExit", QStringLiteral("Exit"));
+    row("Command1", QStringLiteral("Print"));
+    row("txtMessage", QString());
+    row("txtEmail", QString());
+    row("txtUser", QString());
+    row("txtPass", QString());
+    row("txtServer", QString());
+    row("txtOver", QStringLiteral("Text1"));
+}
+
+void tst_MainWindow::captionsAndValuesAtStart()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QWidget *control = controls.value(name);
+    QVERIFY(control);
+    QCOMPARE(control->property("text").toString(), text);
+}
+
+void tst_MainWindow::captionsFitTheirControls_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"Label5", "Label4", "Label1", "Label2", "Label3", "Label6",
+                             "lblStatus", "cmdTest", "cmdExit", "Command1"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+// The layout is fixed: a caption wider than its control would be cut off.
+void tst_MainWindow::captionsFitTheirControls()
+{
+    QFETCH(QString, name);
+    QWidget *control = controls.value(name);
+    QVERIFY(control);
+    const QString caption = control->property("text").toString();
+    QVERIFY(!caption.isEmpty());
+    QVERIFY2(!caption.contains(u'\n'), "a caption of more than one line");
+    const QFontMetrics metrics(control->font());
+    QVERIFY2(metrics.horizontalAdvance(caption) <= control->width(),
+             qPrintable(QStringLiteral("\"%1\" needs %2 pixels, has %3")
+                            .arg(caption)
+                            .arg(metrics.horizontalAdvance(caption))
+                            .arg(control->width())));
+    QVERIFY(metrics.height() <= control->height());
+}
+
+void tst_MainWindow::everyControlEnabledAndShown()
+{
+    QCOMPARE(controls.size(), 18);
+    for (auto it = controls.cbegin(); it != controls.cend(); ++it) {
+        QVERIFY2(it.value()->isEnabled(), qPrintable(it.key()));
+        QVERIFY2(it.value()->isVisibleTo(window), qPrintable(it.key()));
+    }
+}
+
+void tst_MainWindow::colours_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QPalette::ColorRole>("role");
+    QTest::addColumn<QColor>("colour");
+
+    QTest::newRow("lblStatus background")
+        << QStringLiteral("lblStatus") << QPalette::Window << QColor(0, 0, 0);
+    QTest::newRow("lblStatus text")
+        << QStringLiteral("lblStatus") << QPalette::WindowText << QColor(255, 255, 255);
+    QTest::newRow("rtbStatus background")
+        << QStringLiteral("rtbStatus") << QPalette::Base << QColor(0, 0, 192);
+    // Qt's palettes call the button shadow of other desktops "Dark".
+    QTest::newRow("Label6 text") << QStringLiteral("Label6") << QPalette::WindowText
+                                 << QApplication::palette().color(QPalette::Dark);
+    QTest::newRow("text box background")
+        << QStringLiteral("txtMessage") << QPalette::Base << QColor(255, 255, 255);
+}
+
+void tst_MainWindow::colours()
+{
+    QFETCH(QString, name);
+    QFETCH(QPalette::ColorRole, role);
+    QFETCH(QColor, colour);
+    QWidget *control = controls.value(name);
+    QVERIFY(control);
+    QCOMPARE(control->palette().color(QPalette::Active, role), colour);
+    QCOMPARE(control->palette().color(QPalette::Inactive, role), colour);
+}
+
+// The colours as they reach the screen: the caption bar is filled black with
+// white text, the log's page is dark blue, the credit line is grey.
+void tst_MainWindow::colouredAreasAsDrawn()
+{
+    const QImage bar = window->lblStatus->grab().toImage();
+    QCOMPARE(bar.pixelColor(bar.width() - 3, bar.height() / 2), QColor(0, 0, 0));
+    QCOMPARE(bar.pixelColor(1, 1), QColor(0, 0, 0));
+    QVERIFY2(HasPixelNear(bar, Qt::white, 60), "no white text on the status bar");
+
+    const QImage log = window->rtbStatus->viewport()->grab().toImage();
+    QCOMPARE(log.pixelColor(log.width() / 2, log.height() / 2), QColor(0, 0, 192));
+    QCOMPARE(log.pixelColor(2, log.height() - 3), QColor(0, 0, 192));
+
+    const QImage credit = window->Label6->grab().toImage();
+    QVERIFY2(HasPixelNear(credit, QApplication::palette().color(QPalette::Dark), 24),
+             "the credit line is not drawn in the shadow colour");
+    QVERIFY2(!HasPixelNear(credit, QApplication::palette().color(QPalette::WindowText), 8),
+             "the credit line is drawn in the normal text colour");
+}
+
+void tst_MainWindow::passwordIsMasked()
+{
+    QTest::keyClicks(window->txtPass, QStringLiteral("s3cret!"));
+    QCOMPARE(window->txtPass->text(), QStringLiteral("s3cret!"));
+    QCOMPARE(window->txtPass->displayText(), QStringLiteral("*******"));
+
+    // Nor does the password reach a screen reader.
+    QAccessibleInterface *access = QAccessible::queryAccessibleInterface(window->txtPass);
+    QVERIFY(access);
+    QVERIFY(!access->text(QAccessible::Value).contains(QStringLiteral("s3cret")));
+
+    // The other fields show what is typed.
+    QTest::keyClicks(window->txtUser, QStringLiteral("bob"));
+    QCOMPARE(window->txtUser->displayText(), QStringLiteral("bob"));
+}
+
+void tst_MainWindow::focusStartsInTheMessage()
+{
+    QCOMPARE(NameOf(controls, QApplication::focusWidget()), QStringLiteral("txtMessage"));
+}
+
+void tst_MainWindow::tabCycle_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("Tab") << Qt::Key_Tab
+                         << QStringList{QStringLiteral("txtEmail"),  QStringLiteral("txtUser"),
+                                        QStringLiteral("txtPass"),   QStringLiteral("txtServer"),
+                                        QStringLiteral("cmdTest"),   QStringLiteral("cmdExit"),
+                                        QStringLiteral("txtOver"),   QStringLiteral("Command1"),
+                                        QStringLiteral("txtMessage")};
+    QTest::newRow("Shift+Tab") << Qt::Key_Backtab
+                               << QStringList{
+                                      QStringLiteral("Command1"),  QStringLiteral("txtOver"),
+                                      QStringLiteral("cmdExit"),   QStringLiteral("cmdTest"),
+                                      QStringLiteral("txtServer"), QStringLiteral("txtPass"),
+                                      QStringLiteral("txtUser"),   QStringLiteral("txtEmail"),
+                                      QStringLiteral("txtMessage")};
+}
+
+// From the message field once round the whole window.
+void tst_MainWindow::tabCycle()
+{
+    QFETCH(Qt::Key, key);
+    QFETCH(QStringList, order);
+    QCOMPARE(NameOf(controls, QApplication::focusWidget()), QStringLiteral("txtMessage"));
+
+    QStringList visited;
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        visited << NameOf(controls, QApplication::focusWidget());
+    }
+    QCOMPARE(visited, order);
+}
+
+void tst_MainWindow::focusParkingBoxIsOutOfSight()
+{
+    QWidget *txtOver = window->txtOver;
+    QVERIFY(!window->rect().intersects(txtOver->geometry()));
+    QVERIFY(txtOver->isVisible());
+
+    // It holds the focus, so that no visible control looks focused.
+    txtOver->setFocus();
+    QTRY_VERIFY(txtOver->hasFocus());
+
+    // Should the window ever grow, the box must still not be seen.
+    window->resize(window->width() + 400, window->height() + 400);
+    QVERIFY(!window->rect().intersects(txtOver->geometry()));
+}
+
+void tst_MainWindow::logIsNotATabStop()
+{
+    QVERIFY(!(window->rtbStatus->focusPolicy() & Qt::TabFocus));
+    QCOMPARE(window->rtbStatus->Text(), QString());
+}
+
+void tst_MainWindow::timerAndSocketsAtStart()
+{
+    QVERIFY(!window->tmrEmail->isActive());
+    QCOMPARE(window->tmrEmail->interval(), 0);
+
+    SocketArray &sockets = *window->EmailSock;
+    QCOMPARE(sockets.Indexes(), QList<std::int16_t>{0});
+    QCOMPARE(sockets(0).State(), SocketState::Closed);
+    QCOMPARE(sockets(0).RemoteHost, QString());
+    QCOMPARE(sockets(0).RemotePort, 0);
+    QCOMPARE(sockets(0).LocalPort, 0);
+}
+
+void tst_MainWindow::accessibleNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QAccessible::Role>("role");
+    auto row = [](const char *name, QAccessible::Role role) {
+        QTest::newRow(name) << QString::fromLatin1(name) << role;
+    };
+    row("fraMessage", QAccessible::Grouping);
+    for (const char *label :
+         {"Label5", "Label4", "Label1", "Label2", "Label3", "Label6", "lblStatus"})
+        row(label, QAccessible::StaticText);
+    for (const char *box : {"txtMessage", "txtEmail", "txtUser", "txtPass", "txtServer", "txtOver"})
+        row(box, QAccessible::EditableText);
+    for (const char *button : {"cmdTest", "cmdExit", "Command1"})
+        row(button, QAccessible::Button);
+    row("rtbStatus", QAccessible::EditableText);
+}
+
+// What a screen reader announces for each control.
+void tst_MainWindow::accessibleNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QAccessible::Role, role);
+    QWidget *control = controls.value(name);
+    QVERIFY(control);
+    QAccessibleInterface *access = QAccessible::queryAccessibleInterface(control);
+    QVERIFY(access);
+    QCOMPARE(access->role(), role);
+    const QString spoken = access->text(QAccessible::Name);
+    QVERIFY2(!spoken.trimmed().isEmpty(), qPrintable(name + QStringLiteral(" has no name")));
+    QCOMPARE(spoken, control->accessibleName());
+}
+
+void tst_MainWindow::accessibleNamesAreDistinct()
+{
+    QHash<QString, QString> owner;
+    for (auto it = controls.cbegin(); it != controls.cend(); ++it) {
+        const QString &name = it.key();
+        const QString spoken = it.value()->accessibleName();
+        QVERIFY2(!owner.contains(spoken),
+                 qPrintable(QStringLiteral("%1 and %2 are both called \"%3\"")
+                                .arg(owner.value(spoken), name, spoken)));
+        owner.insert(spoken, name);
+    }
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "support/ScriptedServer.h"
+
+#include "engine/MessageText.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+
+// What several dialogue tests expect of a run: the message on the wire and
+// the log of the stock scripted server.
+namespace DialogueHelpers {
+
+// The stamp of the body's first line as it reads now: date and time in the
+// user's short formats.
+inline QString DateTimeNow()
+{
+    return DateText() + QStringLiteral("-") + TimeText();
+}
+
+// The stamp found in a message's data, or an empty text.
+inline QString DateTimeIn(const QByteArray &data)
+{
+    static const QRegularExpression stamp(QStringLiteral("\r\nTest Message Sent: ([^\r\n]*)\r\n"));
+    return stamp.match(QString::fromUtf8(data)).captured(1);
+}
+
+// The data of the message from the DATA reply to the end-of-data line.
+inline QByteArray MessageData(const QString &to, const QString &local, const QString &stamp,
+                              const QByteArray &wireBody)
+{
+    return "From:Vormant <Admin>\r\nTo:" + local.toUtf8() + " <" + to.toUtf8() +
+           ">\r\nSubject:Vormant\r\n\r\nTest Message Sent: " + stamp.toUtf8() + "\r\n" + wireBody +
+           "\r\n\r\n.\r\n";
+}
+
+// Every turn of a script sent in pieces of size bytes, delayMs apart.
+inline QList<ScriptedServer::Turn> InPieces(QList<ScriptedServer::Turn> script, int size,
+                                            int delayMs)
+{
+    for (ScriptedServer::Turn &turn : script) {
+        turn.pieceSize = size;
+        turn.pieceDelayMs = delayMs;
+    }
+    return script;
+}
+
+// The log of a whole run against ScriptedServer::AcceptingScript(false) for
+// the recipient bob@example.com.
+inline QStringList AcceptingLogWithoutAuth()
+{
+    return {
+        QStringLiteral("W:Connecting to SMTP Server, please wait .."),
+        QStringLiteral("Y:220 scripted ESMTP"), QString(),
+        QStringLiteral("W:HELO bob"),
+        QStringLiteral("Y:250 scripted"), QString(),
+        QStringLiteral("W:MAIL FROM:Admin"),
+        QStringLiteral("Y:250 2.1.0 Ok"), QString(),
+        QStringLiteral("W:RCPT TO:bob@example.com"),
+        QStringLiteral("Y:250 2.1.5 Ok"), QString(),
+        QStringLiteral("W:DATA"),
+        QStringLiteral("Y:354 End data with <CR><LF>.<CR><LF>"), QString(),
+        QStringLiteral("W:Subject: Vormant"),
+        QStringLiteral("W:."),
+        QStringLiteral("Y:250 2.0.0 Ok: queued"), QString(),
+        QStringLiteral("W:QUIT"),
+        QStringLiteral("Y:221 2.0.0 Bye"), QString(),
+    };
+}
+
+} // namespace DialogueHelpers

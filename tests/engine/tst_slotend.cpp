@@ -1,0 +1,372 @@
+#include "DialogueHelpers.h"
+#include "support/EngineRun.h"
+#include "support/ScriptedServer.h"
+
+#include "app/Module1.h"
+#include "engine/modQuendel_EmailClient.h"
+#include "util/Colors.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QtTest>
+
+using Turn = ScriptedServer::Turn;
+using Script = QList<Turn>;
+using Commands = QList<QByteArray>;
+using namespace modQuendel_EmailClient;
+
+Q_DECLARE_METATYPE(Script)
+
+namespace {
+const QStringList Sent{QStringLiteral("Email Sent")};
+const QStringList Failed{QStringLiteral("SMTP Error!")};
+const Commands FullDialogue{"HELO bob", "MAIL FROM:Admin", "RCPT TO:bob@example.com", "DATA",
+                            "QUIT"};
+
+// The stock dialogue with the turn at position `at` replaced.
+Script Accepting(qsizetype at, const Turn &turn)
+{
+    Script script = ScriptedServer::AcceptingScript(false);
+    script[at] = turn;
+    return script;
+}
+
+Script AcceptingWithAuth(qsizetype at, const Turn &turn)
+{
+    Script script = ScriptedServer::AcceptingScript(true);
+    script[at] = turn;
+    return script;
+}
+
+Turn Reset(const QByteArray &reply)
+{
+    Turn turn = ScriptedServer::Say(reply);
+    turn.resetAfter = true;
+    return turn;
+}
+} // namespace
+
+// How a slot ends: every way a dialogue can end gives exactly one verdict,
+// the right boxes, and a window ready for the next run.
+class tst_SlotEnd : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void limitsFollowRfc5321();
+    void endings_data();
+    void endings();
+    void dataReplyHasTheLongerLimit();
+    void connectionRefused();
+    void connectFailure();
+    void boxOpenHoldsBackTicks_data();
+    void boxOpenHoldsBackTicks();
+    void secondRun_data();
+    void secondRun();
+
+private:
+    int m_replyTimeoutMs = 0;
+    int m_dataReplyTimeoutMs = 0;
+};
+
+void tst_SlotEnd::init()
+{
+    m_replyTimeoutMs = ReplyTimeoutMs;
+    m_dataReplyTimeoutMs = DataReplyTimeoutMs;
+}
+
+void tst_SlotEnd::cleanup()
+{
+    ReplyTimeoutMs = m_replyTimeoutMs;
+    DataReplyTimeoutMs = m_dataReplyTimeoutMs;
+}
+
+void tst_SlotEnd::limitsFollowRfc5321()
+{
+    // Section 4.5.3.2: five minutes for a reply, ten for the reply to ".".
+    QCOMPARE(ReplyTimeoutMs, 5 * 60 * 1000);
+    QCOMPARE(DataReplyTimeoutMs, 10 * 60 * 1000);
+}
+
+void tst_SlotEnd::endings_data()
+{
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<bool>("withAuth");
+    QTest::addColumn<int>("replyTimeoutMs");     // 0: left as it is
+    QTest::addColumn<int>("dataReplyTimeoutMs"); // 0: left as it is
+    QTest::addColumn<Commands>("commands");
+    QTest::addColumn<QStringList>("lastLogLines");
+    QTest::addColumn<QStringList>("boxes");
+
+    using S = ScriptedServer;
+    const Commands authDialogue{"HELO bob", "AUTH LOGIN", "dXNlcg==", "c2VjcmV0"};
+
+    // Refusals, step by step.
+    QTest::newRow("greeting 554") << Script{S::Say("554 no service\r\n")} << false << 0 << 0
+                                  << Commands{} << QStringList{"Y:554 no service", ""} << Failed;
+    QTest::newRow("HELO refused") << Accepting(1, S::Say("501 bad name\r\n")) << false << 0 << 0
+                                  << Commands{"HELO bob"} << QStringList{"Y:501 bad name", ""}
+                                  << Failed;
+    QTest::newRow("AUTH LOGIN refused with 504")
+        << AcceptingWithAuth(2, S::Say("504 no such mechanism\r\n")) << true << 0 << 0
+        << authDialogue.mid(0, 2) << QStringList{"Y:504 no such mechanism", ""} << Failed;
+    QTest::newRow("user refused") << AcceptingWithAuth(3, S::Say("535 no\r\n")) << true << 0 << 0
+                                  << authDialogue.mid(0, 3) << QStringList{"Y:535 no", ""} << Failed;
+    QTest::newRow("password refused")
+        << AcceptingWithAuth(4, S::Say("535 5.7.8 invalid\r\n")) << true << 0 << 0 << authDialogue
+        << QStringList{"W:********", "Y:535 5.7.8 invalid", ""} << Failed;
+    QTest::newRow("sender refused") << Accepting(2, S::Say("550 no\r\n")) << false << 0 << 0
+                                    << FullDialogue.mid(0, 2) << QStringList{"Y:550 no", ""}
+                                    << Failed;
+    QTest::newRow("recipient refused") << Accepting(3, S::Say("550 unknown\r\n")) << false << 0
+                                       << 0 << FullDialogue.mid(0, 3)
+                                       << QStringList{"Y:550 unknown", ""} << Failed;
+    QTest::newRow("DATA refused") << Accepting(4, S::Say("554 no data\r\n")) << false << 0 << 0
+                                  << FullDialogue.mid(0, 4) << QStringList{"Y:554 no data", ""}
+                                  << Failed;
+    QTest::newRow("message refused") << Accepting(5, S::Say("552 too big\r\n")) << false << 0 << 0
+                                     << FullDialogue.mid(0, 4)
+                                     << QStringList{"W:.", "Y:552 too big", ""} << Failed;
+    QTest::newRow("reply of two characters") << Accepting(1, S::Say("25\r\n")) << false << 0 << 0
+                                             << Commands{"HELO bob"} << QStringList{"Y:25", ""}
+                                             << Failed;
+
+    // The server hangs up before the dialogue has ended. Having hung up, it
+    // reads nothing more: the command answering its last reply is not counted.
+    QTest::newRow("close instead of a greeting") << Script{S::SayThenClose("")} << false << 0 << 0
+                                                 << Commands{} << QStringList{} << Failed;
+    QTest::newRow("close after the greeting")
+        << Script{S::SayThenClose("220 hi\r\n")} << false << 0 << 0 << Commands{}
+        << QStringList{"W:HELO bob"} << Failed;
+    QTest::newRow("close in the middle of a reply")
+        << Accepting(1, S::SayThenClose("250 half a rep")) << false << 0 << 0
+        << Commands{"HELO bob"} << QStringList{"W:HELO bob", "Y:250 half a rep"} << Failed;
+    // A reset may take unread data with it; only the verdict is sure.
+    QTest::newRow("reset instead of a greeting") << Script{Reset("")} << false << 0 << 0
+                                                 << Commands{} << QStringList{} << Failed;
+    QTest::newRow("close instead of the reply to the data")
+        << Accepting(5, S::SayThenClose("")) << false << 0 << 0 << FullDialogue.mid(0, 4)
+        << QStringList{"W:Subject: Vormant", "W:."} << Failed;
+    QTest::newRow("accepted code, then close")
+        << Accepting(3, S::SayThenClose("250 ok\r\n")) << false << 0 << 0 << FullDialogue.mid(0, 3)
+        << QStringList{"Y:250 ok", "", "W:DATA"} << Failed;
+
+    // Once QUIT is out, every end of the connection ends the slot as sent.
+    QTest::newRow("QUIT answered 221") << Accepting(6, S::Say("221 bye\r\n")) << false << 0 << 0
+                                       << FullDialogue << QStringList{"W:QUIT", "Y:221 bye", ""}
+                                       << Sent;
+    QTest::newRow("QUIT answered with an accepted code")
+        << Accepting(6, S::Say("250 ok\r\n")) << false << 0 << 0 << FullDialogue
+        << QStringList{"W:QUIT", "Y:250 ok", ""} << Sent;
+    QTest::newRow("QUIT answered 500") << Accepting(6, S::Say("500 what\r\n")) << false << 0 << 0
+                                       << FullDialogue << QStringList{"W:QUIT", "Y:500 what", ""}
+                                       << Sent;
+    QTest::newRow("QUIT answered by a close") << Accepting(6, S::SayThenClose("")) << false << 0
+                                              << 0 << FullDialogue << QStringList{"W:QUIT"}
+                                              << Sent;
+    QTest::newRow("QUIT answered by a reset") << Accepting(6, Reset("")) << false << 0 << 0
+                                              << FullDialogue << QStringList{"W:QUIT"} << Sent;
+    QTest::newRow("QUIT answered by half a reply and a close")
+        << Accepting(6, S::SayThenClose("22")) << false << 0 << 0 << FullDialogue
+        << QStringList{"W:QUIT", "Y:22"} << Sent;
+    QTest::newRow("QUIT never answered") << Accepting(6, S::Silence()) << false << 300 << 0
+                                         << FullDialogue << QStringList{"W:QUIT"} << Sent;
+
+    // No wait is without limit.
+    QTest::newRow("greeting never comes") << Script{S::Silence()} << false << 300 << 0
+                                          << Commands{} << QStringList{} << Failed;
+    QTest::newRow("reply to HELO never comes") << Accepting(1, S::Silence()) << false << 300 << 0
+                                               << Commands{"HELO bob"}
+                                               << QStringList{"W:HELO bob"} << Failed;
+    QTest::newRow("reply to the password never comes")
+        << AcceptingWithAuth(4, S::Silence()) << true << 300 << 0 << authDialogue
+        << QStringList{"W:********"} << Failed;
+    QTest::newRow("reply to the data never comes")
+        << Accepting(5, S::Silence()) << false << 0 << 300 << FullDialogue.mid(0, 4)
+        << QStringList{"W:Subject: Vormant", "W:."} << Failed;
+    // A reply that trickles in does not buy itself more time.
+    QTest::newRow("greeting trickles in slower than the limit")
+        << Script{S::SayInPieces("220 " + QByteArray(60, 'z') + "\r\n", 1, 40)} << false << 500
+        << 0 << Commands{} << QStringList{} << Failed;
+}
+
+void tst_SlotEnd::endings()
+{
+    QFETCH(Script, script);
+    QFETCH(bool, withAuth);
+    QFETCH(int, replyTimeoutMs);
+    QFETCH(int, dataReplyTimeoutMs);
+    QFETCH(Commands, commands);
+    QFETCH(QStringList, lastLogLines);
+    QFETCH(QStringList, boxes);
+
+    // Where no time-out is meant to end the slot, the limits are a minute:
+    // a slot that ends only by its time-out then shows in the time it took.
+    ReplyTimeoutMs = replyTimeoutMs > 0 ? replyTimeoutMs : 60000;
+    DataReplyTimeoutMs = dataReplyTimeoutMs > 0 ? dataReplyTimeoutMs : 60000;
+
+    ScriptedServer server(script);
+    EngineRun run;
+    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"),
+             withAuth ? QStringLiteral("user") : QString(),
+             withAuth ? QStringLiteral("secret") : QString(), server.address());
+    QElapsedTimer clock;
+    clock.start();
+    run.clickTest(); // returns once the slot has ended
+    QVERIFY(StepDone);
+    QVERIFY2(clock.elapsed() < 30000, "the slot waited for a time-out that was not its end");
+    QVERIFY(run.waitForRunEnd());
+
+    QCOMPARE(server.commands(), commands);
+    const QStringList log = run.logLines();
+    QVERIFY2(log.size() > lastLogLines.size(), qPrintable(log.join(u'|')));
+    QCOMPARE(log.first(), QStringLiteral("W:Connecting to SMTP Server, please wait .."));
+    QCOMPARE(log.mid(log.size() - lastLogLines.size()), lastLogLines);
+    QCOMPARE(run.boxTexts(), boxes);
+    QCOMPARE(run.boxes().first().style, 0);
+    QCOMPARE(run.boxes().first().title, QStringLiteral("Vormant"));
+    QVERIFY(run.windowUnlocked());
+    QCOMPARE(SentCount + ErrorCount, 1);
+    QVERIFY(!run.window().EmailSock->Exists(1)); // the run's socket is gone
+    QTRY_VERIFY(server.peerClosed() || server.connections() == 0);
+}
+
+void tst_SlotEnd::dataReplyHasTheLongerLimit()
+{
+    // Every other reply has 300 ms, the reply to "." comes after a second.
+    ReplyTimeoutMs = 300;
+    DataReplyTimeoutMs = 60000;
+    Turn late = ScriptedServer::Say("250 queued at last\r\n");
+    late.delayMs = 1000;
+    ScriptedServer server(Accepting(5, late));
+    EngineRun run;
+    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {}, server.address());
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd());
+
+    QCOMPARE(server.commands(), FullDialogue);
+    QVERIFY(run.logLines().contains(QStringLiteral("Y:250 queued at last")));
+    QCOMPARE(run.boxTexts(), Sent);
+}
+
+void tst_SlotEnd::connectionRefused()
+{
+    // A port where nothing listens any more.
+    QTcpServer gone;
+    QVERIFY(gone.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = gone.serverPort();
+    gone.close();
+
+    EngineRun run;
+    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {},
+             QStringLiteral("127.0.0.1:%1").arg(port));
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd());
+
+    QCOMPARE(run.boxTexts(), Failed);
+    QCOMPARE(run.logLines(),
+             QStringList{QStringLiteral("W:Connecting to SMTP Server, please wait ..")});
+    QVERIFY(run.windowUnlocked());
+}
+
+void tst_SlotEnd::connectFailure()
+{
+    // The Test click lets no such server through; the engine on its own must
+    // still end the run when it cannot start the connection.
+    EngineRun run;
+    run.window().cmdTest->setEnabled(false);
+    run.window().LockFields();
+    Module1::MailBody = QStringLiteral("Hello");
+    Module1::MailTo[1] = QStringLiteral("bob@example.com");
+    Module1::SmtpUser.clear();
+    Module1::SmtpPass.clear();
+    Module1::SmtpServer = QStringLiteral("[::1");
+    Module1::MailCount = 1;
+    Module1::MailSubject = QStringLiteral("Vormant");
+    Module1::MailFrom = QStringLiteral("Admin");
+
+    SendMail();
+
+    QVERIFY(!run.window().tmrEmail->isActive());
+    QCOMPARE(run.boxTexts(), Failed);
+    QVERIFY(run.windowUnlocked());
+    QVERIFY(!run.window().EmailSock->Exists(1));
+    QCOMPARE(ErrorCount, 1);
+}
+
+void tst_SlotEnd::boxOpenHoldsBackTicks_data()
+{
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::newRow("success") << ScriptedServer::AcceptingScript(false) << Sent;
+    QTest::newRow("failure") << Accepting(2, ScriptedServer::Say("550 no\r\n")) << Failed;
+}
+
+void tst_SlotEnd::boxOpenHoldsBackTicks()
+{
+    QFETCH(Script, script);
+    QFETCH(QStringList, boxes);
+
+    ScriptedServer server(script);
+    EngineRun run;
+    run.holdBoxesOpen(800); // eight ticks fall due while the box is open
+    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {}, server.address());
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd());
+    QTest::qWait(300); // no late tick adds anything
+    QCOMPARE(run.boxTexts(), boxes);
+}
+
+void tst_SlotEnd::secondRun_data()
+{
+    QTest::addColumn<Script>("first");
+    QTest::addColumn<QStringList>("firstBoxes");
+    QTest::addColumn<Script>("second");
+    QTest::addColumn<QStringList>("secondBoxes");
+
+    const Script good = ScriptedServer::AcceptingScript(false);
+    const Script refused = Accepting(3, ScriptedServer::Say("550 unknown\r\n"));
+    const Script closed = Accepting(2, ScriptedServer::SayThenClose(""));
+    QTest::newRow("success, then failure") << good << Sent << refused << Failed;
+    QTest::newRow("failure, then success") << refused << Failed << good << Sent;
+    QTest::newRow("close, then success") << closed << Failed << good << Sent;
+    QTest::newRow("success, then success") << good << Sent << good << Sent;
+    QTest::newRow("failure, then failure") << refused << Failed << refused << Failed;
+}
+
+void tst_SlotEnd::secondRun()
+{
+    QFETCH(Script, first);
+    QFETCH(QStringList, firstBoxes);
+    QFETCH(Script, second);
+    QFETCH(QStringList, secondBoxes);
+
+    EngineRun run;
+    ScriptedServer firstServer(first);
+    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {},
+             firstServer.address());
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd());
+    QCOMPARE(run.boxTexts(), firstBoxes);
+    QVERIFY(run.windowUnlocked());
+
+    // The second run goes to another server with its own greeting.
+    second[0] = ScriptedServer::Say("220 the second server\r\n");
+    ScriptedServer secondServer(second);
+    run.window().txtServer->setText(secondServer.address());
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd());
+
+    QCOMPARE(run.boxTexts(), firstBoxes + secondBoxes);
+    const QStringList log = run.logLines();
+    QCOMPARE(log.mid(0, 2), (QStringList{QStringLiteral("W:Connecting to SMTP Server, please wait .."),
+                                         QStringLiteral("Y:220 the second server")}));
+    QCOMPARE(log.count(QStringLiteral("W:Connecting to SMTP Server, please wait ..")), 1);
+    QCOMPARE(secondServer.commands(), secondBoxes == Sent ? FullDialogue : FullDialogue.mid(0, 3));
+    QVERIFY(run.windowUnlocked());
+}
+
+QTEST_MAIN(tst_SlotEnd)
+#include "tst_slotend.moc"

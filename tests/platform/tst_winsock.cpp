@@ -1,0 +1,374 @@
+#include "TcpPeer.h"
+
+#include "platform/Winsock.h"
+#include "util/RuntimeError.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+// One socket element against a real listening socket on the loopback: the
+// states it reports, what it reads and writes, and how it fails.
+class tst_Winsock : public QObject
+{
+    Q_OBJECT
+private slots:
+    void stateSequenceOfAConnection_data();
+    void stateSequenceOfAConnection();
+    void replyIsReadAsItArrives();
+    void unreadDataAccumulates();
+    void characterSplitAcrossPieces_data();
+    void characterSplitAcrossPieces();
+    void sendDataKeepsOrder();
+    void replyBeforePeerCloseIsKept();
+    void closeEndsTheConnectionSilently();
+    void closeWhileConnectingRaisesNothingLater();
+    void elementCanConnectAgainAfterClose();
+    void failedConnection_data();
+    void failedConnection();
+    void badArgumentsAreRefused_data();
+    void badArgumentsAreRefused();
+    void operationsInTheWrongState();
+};
+
+namespace {
+bool InProgress(SocketState state)
+{
+    return state == SocketState::ConnectionPending || state == SocketState::ResolvingHost ||
+           state == SocketState::HostResolved || state == SocketState::Connecting;
+}
+
+// Connects the element to the peer and returns the server side.
+QTcpSocket *Connected(Winsock &socket, TcpPeer &peer)
+{
+    QSignalSpy connected(&socket, &Winsock::connected);
+    socket.RemoteHost = QStringLiteral("127.0.0.1");
+    socket.RemotePort = peer.port();
+    socket.Connect();
+    if (!connected.wait(10000))
+        return nullptr;
+    return peer.waitForClient();
+}
+} // namespace
+
+void tst_Winsock::stateSequenceOfAConnection_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::newRow("IPv4 address") << QStringLiteral("127.0.0.1");
+    QTest::newRow("host name") << QStringLiteral("localhost");
+}
+
+void tst_Winsock::stateSequenceOfAConnection()
+{
+    QFETCH(QString, host);
+    TcpPeer peer;
+    Winsock socket;
+    QSignalSpy errors(&socket, &Winsock::error);
+    SocketState atConnect = SocketState::Closed;
+    SocketState atPeerClose = SocketState::Closed;
+    connect(&socket, &Winsock::connected, this, [&] { atConnect = socket.State(); });
+    connect(&socket, &Winsock::peerClosed, this, [&] { atPeerClose = socket.State(); });
+    QSignalSpy connected(&socket, &Winsock::connected);
+    QSignalSpy peerClosed(&socket, &Winsock::peerClosed);
+
+    QCOMPARE(socket.State(), SocketState::Closed);
+    socket.RemoteHost = host;
+    socket.RemotePort = peer.port();
+    socket.Connect();
+    QVERIFY2(InProgress(socket.State()), qPrintable(QString::number(int(socket.State()))));
+
+    QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 10000);
+    QCOMPARE(atConnect, SocketState::Connected);
+    QCOMPARE(socket.State(), SocketState::Connected);
+
+    QTcpSocket *client = peer.waitForClient();
+    QVERIFY(client);
+    client->disconnectFromHost();
+    QTRY_COMPARE_WITH_TIMEOUT(peerClosed.count(), 1, 10000);
+    QCOMPARE(atPeerClose, SocketState::Closing);
+    QCOMPARE(socket.State(), SocketState::Closing);
+
+    socket.Close();
+    QCOMPARE(socket.State(), SocketState::Closed);
+    QCOMPARE(errors.count(), 0);
+}
+
+void tst_Winsock::replyIsReadAsItArrives()
+{
+    TcpPeer peer;
+    Winsock socket;
+    QSignalSpy arrivals(&socket, &Winsock::dataArrival);
+    QTcpSocket *client = Connected(socket, peer);
+    QVERIFY(client);
+
+    client->write("220 mail.exa");
+    QTRY_COMPARE_WITH_TIMEOUT(arrivals.count(), 1, 10000);
+    QCOMPARE(arrivals.at(0).at(0).toInt(), 12);
+    QCOMPARE(socket.GetData(), QStringLiteral("220 mail.exa"));
+    QCOMPARE(socket.BytesReceived(), 0);
+    QCOMPARE(socket.GetData(), QString());
+
+    client->write("mple ESMTP\r\n");
+    QTRY_COMPARE_WITH_TIMEOUT(arrivals.count(), 2, 10000);
+    QCOMPARE(arrivals.at(1).at(0).toInt(), 12);
+    QCOMPARE(socket.GetData(), QStringLiteral("mple ESMTP\r\n"));
+    QCOMPARE(socket.GetData(), QString());
+}
+
+void tst_Winsock::unreadDataAccumulates()
+{
+    TcpPeer peer;
+    Winsock socket;
+    QSignalSpy arrivals(&socket, &Winsock::dataArrival);
+    QTcpSocket *client = Connected(socket, peer);
+    QVERIFY(client);
+
+    client->write("250-first\r\n");
+    QTRY_COMPARE_WITH_TIMEOUT(arrivals.count(), 1, 10000);
+    client->write("250 second\r\n");
+    QTRY_COMPARE_WITH_TIMEOUT(arrivals.count(), 2, 10000);
+
+    // Each event counts everything that waits, not just the newest piece.
+    QCOMPARE(arrivals.at(1).at(0).toInt(), 23);
+    QCOMPARE(socket.GetData(), QStringLiteral("250-first\r\n250 second\r\n"));
+    QCOMPARE(socket.BytesReceived(), 0);
+}
+
+void tst_Winsock::characterSplitAcrossPieces_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("second");
+    QTest::addColumn<QString>("readFirst");
+    QTest::addColumn<QString>("readSecond");
+
+    QTest::newRow("two-byte character") << QByteArray("caf\xC3") << QByteArray("\xA9 ok")
+                                        << QStringLiteral("caf") << QStringLiteral("\u00E9 ok");
+    QTest::newRow("three bytes, split after one")
+        << QByteArray("\xE2") << QByteArray("\x82\xAC") << QString() << QStringLiteral("\u20AC");
+    QTest::newRow("three bytes, split after two")
+        << QByteArray("x\xE2\x82") << QByteArray("\xACy") << QStringLiteral("x")
+        << QStringLiteral("\u20ACy");
+    QTest::newRow("four-byte character") << QByteArray("\xF0\x9F") << QByteArray("\x93\xA7.")
+                                         << QString() << QString::fromUtf8("\xF0\x9F\x93\xA7.");
+    // A byte that is no UTF-8 at all shows as a replacement character; the
+    // text around it is kept whole.
+    QTest::newRow("invalid byte") << QByteArray("a\xFF"
+                                                "b")
+                                  << QByteArray("c") << QStringLiteral("a\uFFFDb")
+                                  << QStringLiteral("c");
+}
+
+void tst_Winsock::characterSplitAcrossPieces()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    QFETCH(QString, readFirst);
+    QFETCH(QString, readSecond);
+    TcpPeer peer;
+    Winsock socket;
+    QSignalSpy arrivals(&socket, &Winsock::dataArrival);
+    QTcpSocket *client = Connected(socket, peer);
+    QVERIFY(client);
+
+    client->write(first);
+    QTRY_COMPARE_WITH_TIMEOUT(arrivals.count(), 1, 10000);
+    QCOMPARE(socket.GetData(), readFirst);
+    client->write(second);
+    QTRY_COMPARE_WITH_TIMEOUT(arrivals.count(), 2, 10000);
+    QCOMPARE(socket.GetData(), readSecond);
+}
+
+void tst_Winsock::sendDataKeepsOrder()
+{
+    TcpPeer peer;
+    Winsock socket;
+    QSignalSpy progress(&socket, &Winsock::sendProgress);
+    QVERIFY(Connected(socket, peer));
+
+    const QStringList commands{
+        QStringLiteral("HELO bob\r\n"), QStringLiteral("MAIL FROM:Admin\r\n"),
+        QStringLiteral("RCPT TO:j\u00FCrgen@example.com\r\n"), QStringLiteral("DATA\r\n")};
+    for (const QString &command : commands)
+        socket.SendData(command);
+
+    const QByteArray expected = commands.join(QString()).toUtf8();
+    QVERIFY(peer.waitForReceived(expected.size()));
+    QCOMPARE(peer.received(), expected);
+
+    QTRY_VERIFY_WITH_TIMEOUT(!progress.isEmpty() && progress.last().at(1).toInt() == 0, 10000);
+    qint64 sent = 0;
+    for (const QList<QVariant> &event : progress)
+        sent += event.at(0).toInt();
+    QCOMPARE(sent, expected.size());
+}
+
+// A server that says goodbye and hangs up at once: the goodbye is still read,
+// and it is announced before the close.
+void tst_Winsock::replyBeforePeerCloseIsKept()
+{
+    TcpPeer peer;
+    Winsock socket;
+    QStringList events;
+    QString readAtClose;
+    connect(&socket, &Winsock::dataArrival, this, [&] { events << QStringLiteral("data"); });
+    connect(&socket, &Winsock::peerClosed, this, [&] {
+        events << QStringLiteral("close");
+        readAtClose = socket.GetData();
+    });
+    QTcpSocket *client = Connected(socket, peer);
+    QVERIFY(client);
+
+    client->write("221 2.0.0 Bye\r\n");
+    client->disconnectFromHost();
+    QTRY_VERIFY_WITH_TIMEOUT(events.contains(QStringLiteral("close")), 10000);
+    QCOMPARE(events, (QStringList{QStringLiteral("data"), QStringLiteral("close")}));
+    QCOMPARE(readAtClose, QStringLiteral("221 2.0.0 Bye\r\n"));
+    QCOMPARE(socket.State(), SocketState::Closing);
+}
+
+void tst_Winsock::closeEndsTheConnectionSilently()
+{
+    TcpPeer peer;
+    Winsock socket;
+    QSignalSpy peerClosed(&socket, &Winsock::peerClosed);
+    QSignalSpy errors(&socket, &Winsock::error);
+    QTcpSocket *client = Connected(socket, peer);
+    QVERIFY(client);
+    client->write("220 ready\r\n");
+    QTRY_COMPARE_WITH_TIMEOUT(socket.BytesReceived(), 11, 10000);
+
+    socket.Close();
+    QCOMPARE(socket.State(), SocketState::Closed);
+    QCOMPARE(socket.BytesReceived(), 0);
+    QVERIFY(TcpPeer::waitForClientGone(client));
+    QCoreApplication::processEvents();
+    QCOMPARE(peerClosed.count(), 0);
+    QCOMPARE(errors.count(), 0);
+
+    socket.Close(); // closing a closed element changes nothing
+    QCOMPARE(socket.State(), SocketState::Closed);
+}
+
+// The shut-down closes elements that may be half way to a server; none of
+// them may report anything afterwards.
+void tst_Winsock::closeWhileConnectingRaisesNothingLater()
+{
+    Winsock socket;
+    QSignalSpy errors(&socket, &Winsock::error);
+    QSignalSpy connected(&socket, &Winsock::connected);
+    socket.RemoteHost = QStringLiteral("127.0.0.1");
+    socket.RemotePort = TcpPeer::ClosedPort();
+    socket.Connect();
+    socket.Close();
+    QCOMPARE(socket.State(), SocketState::Closed);
+
+    QTest::qWait(500);
+    QCOMPARE(errors.count(), 0);
+    QCOMPARE(connected.count(), 0);
+    QCOMPARE(socket.State(), SocketState::Closed);
+}
+
+void tst_Winsock::elementCanConnectAgainAfterClose()
+{
+    TcpPeer peer;
+    Winsock socket;
+    QTcpSocket *first = Connected(socket, peer);
+    QVERIFY(first);
+    first->write("stale");
+    QTRY_COMPARE_WITH_TIMEOUT(socket.BytesReceived(), 5, 10000);
+    socket.Close();
+
+    QTcpSocket *second = Connected(socket, peer);
+    QVERIFY(second);
+    QCOMPARE(socket.State(), SocketState::Connected);
+    QCOMPARE(socket.GetData(), QString()); // nothing of the first connection is left
+    second->write("fresh");
+    QTRY_COMPARE_WITH_TIMEOUT(socket.BytesReceived(), 5, 10000);
+    QCOMPARE(socket.GetData(), QStringLiteral("fresh"));
+}
+
+void tst_Winsock::failedConnection_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<std::int32_t>("port");
+    QTest::addColumn<int>("number");
+
+    QTest::newRow("refused") << QStringLiteral("127.0.0.1") << TcpPeer::ClosedPort() << 10061;
+    // The .invalid domain is reserved: no resolver can ever answer for it.
+    QTest::newRow("host not found") << QStringLiteral("no-such-host.invalid") << 25 << 11001;
+}
+
+void tst_Winsock::failedConnection()
+{
+    QFETCH(QString, host);
+    QFETCH(std::int32_t, port);
+    QFETCH(int, number);
+    Winsock socket;
+    QSignalSpy errors(&socket, &Winsock::error);
+    QSignalSpy connected(&socket, &Winsock::connected);
+    socket.RemoteHost = host;
+    socket.RemotePort = port;
+    socket.Connect();
+
+    QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 1, 60000);
+    QCOMPARE(errors.at(0).at(0).toInt(), number);
+    QVERIFY(!errors.at(0).at(1).toString().isEmpty());
+    QCOMPARE(socket.State(), SocketState::Error);
+    QCOMPARE(connected.count(), 0);
+
+    socket.Close();
+    QCOMPARE(socket.State(), SocketState::Closed);
+}
+
+void tst_Winsock::badArgumentsAreRefused_data()
+{
+    QTest::addColumn<std::int32_t>("port");
+    QTest::newRow("port 0") << 0;
+    QTest::newRow("negative port") << -25;
+    QTest::newRow("port above 65535") << 65536;
+}
+
+void tst_Winsock::badArgumentsAreRefused()
+{
+    QFETCH(std::int32_t, port);
+    Winsock socket;
+    QSignalSpy errors(&socket, &Winsock::error);
+    socket.RemoteHost = QStringLiteral("127.0.0.1");
+    socket.RemotePort = port;
+    try {
+        socket.Connect();
+        QFAIL("Connect accepted a port outside 1 to 65535");
+    } catch (const RuntimeError &error) {
+        QCOMPARE(error.number(), ErrorNumber::InvalidArgument);
+        QVERIFY(!error.description().isEmpty());
+    }
+    QCOMPARE(socket.State(), SocketState::Closed);
+    QCOMPARE(errors.count(), 0);
+}
+
+void tst_Winsock::operationsInTheWrongState()
+{
+    TcpPeer peer;
+    Winsock socket;
+    socket.RemoteHost = QStringLiteral("127.0.0.1");
+    socket.RemotePort = peer.port();
+
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, socket.SendData(QStringLiteral("HELO early\r\n")));
+    QCOMPARE(socket.State(), SocketState::Closed);
+
+    QTcpSocket *client = Connected(socket, peer);
+    QVERIFY(client);
+    try {
+        socket.Connect();
+        QFAIL("a connected element accepted a second Connect");
+    } catch (const RuntimeError &error) {
+        QCOMPARE(error.number(), ErrorNumber::InvalidOperationAtState);
+    }
+    // The refused call leaves the connection as it was.
+    QCOMPARE(socket.State(), SocketState::Connected);
+    socket.SendData(QStringLiteral("NOOP\r\n"));
+    QVERIFY(peer.waitForReceived(6));
+    QCOMPARE(peer.received(), QByteArray("NOOP\r\n"));
+}
+
+QTEST_MAIN(tst_Winsock)
+#include "tst_winsock.moc"

@@ -1,0 +1,51 @@
+#include "robustness/RunChecks.h"
+
+#include "robustness/Transcript.h"
+#include "support/ScriptedServer.h"
+
+#include <QTest>
+
+void Fill(EngineRun &run, const Fields &fields)
+{
+    run.fill(fields.message, fields.email, fields.user, fields.pass, fields.server);
+}
+
+void VerifyWindowReady(EngineRun &run, const Fields &typed)
+{
+    frmMain &window = run.window();
+    QVERIFY(run.windowUnlocked());
+    QVERIFY(!window.tmrEmail->isActive());
+    QCOMPARE(window.EmailSock->Indexes(), QList<std::int16_t>{0});
+    QCOMPARE(run.programEnds(), 0);
+    QCOMPARE(window.txtMessage->text(), typed.message);
+    QCOMPARE(window.txtEmail->text(), typed.email);
+    QCOMPARE(window.txtUser->text(), typed.user);
+    QCOMPARE(window.txtPass->text(), typed.pass);
+    QCOMPARE(window.txtServer->text(), typed.server);
+}
+
+void VerifyNextRunWorks(EngineRun &run)
+{
+    ScriptedServer server(ScriptedServer::AcceptingScript(false));
+    const Fields fields{
+        QStringLiteral("Once more"), QStringLiteral("eve@example.org"), {}, {}, server.address()};
+    Fill(run, fields);
+    const qsizetype boxesBefore = run.boxes().size();
+
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd(30000));
+
+    QCOMPARE(run.boxTexts().mid(boxesBefore), QStringList{QStringLiteral("Email Sent")});
+    QCOMPARE(server.commands(), (QList<QByteArray>{"HELO eve", "MAIL FROM:Admin",
+                                                   "RCPT TO:eve@example.org", "DATA", "QUIT"}));
+    QByteArray wire = server.received();
+    QVERIFY(!TakeStamp(wire).isEmpty());
+    QCOMPARE(wire, ExpectedWire(server.commands(),
+                                ExpectedData(fields.email, QStringLiteral("eve"), "Once more")));
+    QCOMPARE(run.logLines(),
+             ExpectedLog({"<220 scripted ESMTP", ">HELO eve", "<250 scripted", ">MAIL FROM:Admin",
+                          "<250 2.1.0 Ok", ">RCPT TO:eve@example.org", "<250 2.1.5 Ok", ">DATA",
+                          "<354 End data with <CR><LF>.<CR><LF>", ">Subject: Vormant", ">.",
+                          "<250 2.0.0 Ok: queued", ">QUIT", "<221 2.0.0 Bye"}));
+    VerifyWindowReady(run, fields);
+}

@@ -1,0 +1,371 @@
+#include "robustness/RunChecks.h"
+#include "robustness/Transcript.h"
+#include "support/EngineRun.h"
+#include "support/ScriptedServer.h"
+
+#include "app/Module1.h"
+#include "engine/modQuendel_EmailClient.h"
+
+#include <QClipboard>
+#include <QtTest>
+
+// What a user may type or paste into the five fields at the Test click. A
+// field that cannot start a run gets a "Form Fill Error!" box, nothing is
+// sent and nothing typed is lost; everything else goes on the wire exactly as
+// typed (within the dialogue's own framing), and nothing more.
+class tst_BadInput : public QObject
+{
+    Q_OBJECT
+private slots:
+    void refusedAtTheClick_data();
+    void refusedAtTheClick();
+    void sentAsTyped_data();
+    void sentAsTyped();
+    void serverOfBlanks();
+};
+
+namespace {
+enum class Field { Message, Email, User, Pass, Server };
+
+QLineEdit *FieldBox(frmMain &window, Field field)
+{
+    switch (field) {
+    case Field::Message:
+        return window.txtMessage;
+    case Field::Email:
+        return window.txtEmail;
+    case Field::User:
+        return window.txtUser;
+    case Field::Pass:
+        return window.txtPass;
+    case Field::Server:
+        return window.txtServer;
+    }
+    return nullptr;
+}
+
+// As a user does it: select what the field holds and paste over it with
+// Ctrl+V; an empty text is a field cleared with Delete.
+void PasteInto(QLineEdit *box, const QString &text)
+{
+    box->setFocus();
+    box->selectAll();
+    if (text.isEmpty()) {
+        QTest::keyClick(box, Qt::Key_Delete);
+        return;
+    }
+    QGuiApplication::clipboard()->setText(text);
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+}
+
+// Pastes each field's text and returns what the fields then hold.
+Fields PasteAll(EngineRun &run, const Fields &fields)
+{
+    frmMain &window = run.window();
+    PasteInto(window.txtMessage, fields.message);
+    PasteInto(window.txtEmail, fields.email);
+    PasteInto(window.txtUser, fields.user);
+    PasteInto(window.txtPass, fields.pass);
+    PasteInto(window.txtServer, fields.server);
+    return {window.txtMessage->text(), window.txtEmail->text(), window.txtUser->text(),
+            window.txtPass->text(), window.txtServer->text()};
+}
+
+const QString FormFillError = QStringLiteral("Form Fill Error!\r\n");
+const QString FillAll = FormFillError + QStringLiteral("Please fill out all information");
+const QString NoControlInAddress =
+    FormFillError +
+    QStringLiteral("The email address may not contain line breaks or control characters");
+const QString NoControlInServer =
+    FormFillError +
+    QStringLiteral("The server name may not contain line breaks or control characters");
+const QString BadPort =
+    FormFillError + QStringLiteral("The server's port must be a number from 1 to 65535");
+
+Fields WithField(Fields fields, Field field, const QString &text)
+{
+    switch (field) {
+    case Field::Message:
+        fields.message = text;
+        break;
+    case Field::Email:
+        fields.email = text;
+        break;
+    case Field::User:
+        fields.user = text;
+        break;
+    case Field::Pass:
+        fields.pass = text;
+        break;
+    case Field::Server:
+        fields.server = text;
+        break;
+    }
+    return fields;
+}
+
+QByteArray Base64Of(const QString &text)
+{
+    return text.toUtf8().toBase64();
+}
+} // namespace
+
+void tst_BadInput::refusedAtTheClick_data()
+{
+    QTest::addColumn<Field>("field");
+    QTest::addColumn<QString>("text"); // "{port}" stands for the listening server's port
+    QTest::addColumn<QString>("box");
+
+    QTest::newRow("empty message") << Field::Message << QString() << FillAll;
+    QTest::newRow("empty recipient") << Field::Email << QString() << FillAll;
+    QTest::newRow("empty server") << Field::Server << QString() << FillAll;
+
+    const struct
+    {
+        const char *name;
+        const char *text;
+        qsizetype size;
+    } addresses[] = {
+        {"CR LF and a command in the address", "bob@example.com\r\nRSET", 21},
+        {"LF in the address", "bob@example.com\nDATA", 20},
+        {"bare CR in the address", "bob\r@example.com", 16},
+        {"NUL in the address", "bob\0@example.com", 16},
+        {"tab in the address", "bob\t@example.com", 16},
+        {"escape in the address", "bob\x1b@example.com", 16},
+        {"DEL in the address", "bob\x7f@example.com", 16},
+    };
+    for (const auto &address : addresses)
+        QTest::newRow(address.name)
+            << Field::Email << QString::fromUtf8(address.text, address.size) << NoControlInAddress;
+
+    QTest::newRow("CR LF after the server")
+        << Field::Server << QStringLiteral("127.0.0.1:{port}\r\n") << NoControlInServer;
+    QTest::newRow("LF inside the server")
+        << Field::Server << QStringLiteral("127.0.0.1\n:{port}") << NoControlInServer;
+    QTest::newRow("NUL in the server")
+        << Field::Server << QString::fromUtf8("127.0.0.1\0:{port}", 17) << NoControlInServer;
+
+    for (const char *server :
+         {"127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1:99999", "127.0.0.1:-25", "127.0.0.1:+25",
+          "127.0.0.1: 25", "127.0.0.1:abc", "127.0.0.1:", "127.0.0.1:0x19",
+          "127.0.0.1:\uff12\uff15", "[::1]:0", "[::1]:70000", "[::1]25"})
+        QTest::newRow(server) << Field::Server << QString::fromUtf8(server) << BadPort;
+}
+
+void tst_BadInput::refusedAtTheClick()
+{
+    QFETCH(Field, field);
+    QFETCH(QString, text);
+    QFETCH(QString, box);
+
+    ScriptedServer server(ScriptedServer::AcceptingScript(false));
+    text.replace(QStringLiteral("{port}"), QString::number(server.port()));
+    EngineRun run;
+    Fields fields{
+        QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {}, server.address()};
+    const Fields typed = PasteAll(run, fields);
+    PasteInto(FieldBox(run.window(), field), text);
+    QCOMPARE(FieldBox(run.window(), field)->text(), text); // pasted whole
+
+    // Values of an earlier run stay as they were.
+    Module1::MailBody = QStringLiteral("earlier body");
+    Module1::MailTo[1] = QStringLiteral("earlier@example.com");
+    Module1::SmtpServer = QStringLiteral("earlier.example.com");
+    run.window().rtbStatus->SetText(QStringLiteral("earlier log\r\n"));
+
+    run.clickTest();
+
+    QCOMPARE(run.boxes().size(), 1);
+    QCOMPARE(run.boxes().first().text, box);
+    QCOMPARE(run.boxes().first().style, 48);
+    QCOMPARE(run.boxes().first().title, QStringLiteral("Vormant"));
+    QTest::qWait(100); // time enough for a connection that should not come
+    QCOMPARE(server.connections(), 0);
+    QVERIFY(server.received().isEmpty());
+    QCOMPARE(Module1::MailBody, QStringLiteral("earlier body"));
+    QCOMPARE(Module1::MailTo[1], QStringLiteral("earlier@example.com"));
+    QCOMPARE(Module1::SmtpServer, QStringLiteral("earlier.example.com"));
+    QCOMPARE(run.window().rtbStatus->Text(), QStringLiteral("earlier log\r\n"));
+    // Editable, and holding every character typed.
+    VerifyWindowReady(run, WithField(typed, field, text));
+    if (QTest::currentTestFailed())
+        return;
+    VerifyNextRunWorks(run);
+}
+
+void tst_BadInput::sentAsTyped_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("email");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("pass");
+    QTest::addColumn<QList<QByteArray>>("commands"); // after HELO and any AUTH
+    QTest::addColumn<QByteArray>("helo");
+    QTest::addColumn<QByteArray>("local"); // in the To header
+    QTest::addColumn<QByteArray>("body");  // as it should go on the wire
+
+    const QList<QByteArray> bob{"MAIL FROM:Admin", "RCPT TO:bob@example.com", "DATA", "QUIT"};
+    const QString bobAddress = QStringLiteral("bob@example.com");
+
+    QTest::newRow("message of one blank")
+        << QStringLiteral(" ") << bobAddress << QString() << QString() << bob
+        << QByteArray("HELO bob") << QByteArray("bob") << QByteArray(" ");
+    QTest::newRow("line breaks of every kind in the message")
+        << QStringLiteral("one\ntwo\r\nthree\rfour\n") << bobAddress << QString() << QString()
+        << bob << QByteArray("HELO bob") << QByteArray("bob")
+        << QByteArray("one\r\ntwo\r\nthree\r\nfour\r\n");
+    QTest::newRow("message lines that begin with a dot")
+        << QStringLiteral(".\n..x\n.hidden\nnot.this") << bobAddress << QString() << QString()
+        << bob << QByteArray("HELO bob") << QByteArray("bob")
+        << QByteArray("..\r\n...x\r\n..hidden\r\nnot.this");
+    QTest::newRow("message that tries to end the data and give commands")
+        << QStringLiteral("x\r\n.\r\nRSET\r\nMAIL FROM:<evil@example.com>\r\n.") << bobAddress
+        << QString() << QString() << bob << QByteArray("HELO bob") << QByteArray("bob")
+        << QByteArray("x\r\n..\r\nRSET\r\nMAIL FROM:<evil@example.com>\r\n..");
+    QTest::newRow("control characters in the message")
+        << QString::fromUtf8("a\0b\x1b[2Jc\x7f\td", 11) << bobAddress << QString() << QString()
+        << bob << QByteArray("HELO bob") << QByteArray("bob")
+        << QByteArray("a\0b\x1b[2Jc\x7f\td", 11);
+    {
+        // 1 MiB of 80-character lines, every tenth one beginning with a dot.
+        QStringList typed;
+        QList<QByteArray> wire;
+        for (int i = 0; typed.size() * 81 < 1024 * 1024; ++i) {
+            const QString line =
+                (i % 10 == 0 ? QStringLiteral(".") : QString()) + QString(79, QChar(u'a' + i % 26));
+            typed << line;
+            wire << (i % 10 == 0 ? "." : "") + line.toUtf8();
+        }
+        QTest::newRow("message of 1 MiB")
+            << typed.join(u'\n') << bobAddress << QString() << QString() << bob
+            << QByteArray("HELO bob") << QByteArray("bob") << wire.join("\r\n");
+    }
+
+    const auto authCommands = [&bob](const QString &user, const QString &pass) {
+        return QList<QByteArray>{"AUTH LOGIN", Base64Of(user), Base64Of(pass)} + bob;
+    };
+    const struct
+    {
+        const char *name;
+        QString user;
+        QString pass;
+    } credentials[] = {
+        {"line breaks in user name and password", QStringLiteral("user\r\nRSET"),
+         QStringLiteral("pa\r\nss\n")},
+        {"Latin-1 letters in user name and password", QStringLiteral("Jürgen"),
+         QStringLiteral("ÄÖÜßé")},
+        {"Cyrillic user name and password", QStringLiteral("пользователь"),
+         QStringLiteral("пароль")},
+        {"CJK user name, password with an emoji", QStringLiteral("用户名"),
+         QStringLiteral("密码🔑")},
+        {"blanks around user name and password", QStringLiteral(" user "),
+         QStringLiteral(" secret ")},
+    };
+    for (const auto &credential : credentials)
+        QTest::newRow(credential.name)
+            << QStringLiteral("Hello") << bobAddress << credential.user << credential.pass
+            << authCommands(credential.user, credential.pass) << QByteArray("HELO bob")
+            << QByteArray("bob") << QByteArray("Hello");
+
+    QTest::newRow("user name without password")
+        << QStringLiteral("Hello") << bobAddress << QStringLiteral("user") << QString() << bob
+        << QByteArray("HELO bob") << QByteArray("bob") << QByteArray("Hello");
+    QTest::newRow("password without user name")
+        << QStringLiteral("Hello") << bobAddress << QString() << QStringLiteral("secret") << bob
+        << QByteArray("HELO bob") << QByteArray("bob") << QByteArray("Hello");
+
+    const auto address = [](const QByteArray &rcpt) {
+        return QList<QByteArray>{"MAIL FROM:Admin", "RCPT TO:" + rcpt, "DATA", "QUIT"};
+    };
+    QTest::newRow("address in angle brackets")
+        << QStringLiteral("Hello") << QStringLiteral("<bob@example.com>") << QString() << QString()
+        << address("<bob@example.com>") << QByteArray("HELO <bob") << QByteArray("<bob")
+        << QByteArray("Hello");
+    QTest::newRow("address without @")
+        << QStringLiteral("Hello") << QStringLiteral("postmaster") << QString() << QString()
+        << address("postmaster") << QByteArray("HELO postmaster") << QByteArray("postmaster")
+        << QByteArray("Hello");
+    QTest::newRow("address with blanks around it")
+        << QStringLiteral("Hello") << QStringLiteral("  bob@example.com  ") << QString()
+        << QString() << address("bob@example.com") << QByteArray("HELO   bob")
+        << QByteArray("  bob") << QByteArray("Hello");
+    QTest::newRow("address of blanks")
+        << QStringLiteral("Hello") << QStringLiteral("   ") << QString() << QString() << address("")
+        << QByteArray("HELO    ") << QByteArray("   ") << QByteArray("Hello");
+    QTest::newRow("non-Latin address")
+        << QStringLiteral("Hello") << QStringLiteral("jürgen@bücher.example") << QString()
+        << QString() << address("jürgen@bücher.example") << QByteArray("HELO jürgen")
+        << QByteArray("jürgen") << QByteArray("Hello");
+}
+
+void tst_BadInput::sentAsTyped()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, email);
+    QFETCH(QString, user);
+    QFETCH(QString, pass);
+    QFETCH(QList<QByteArray>, commands);
+    QFETCH(QByteArray, helo);
+    QFETCH(QByteArray, local);
+    QFETCH(QByteArray, body);
+
+    const bool withAuth = !user.isEmpty() && !pass.isEmpty();
+    ScriptedServer server(ScriptedServer::AcceptingScript(withAuth));
+    EngineRun run;
+    const Fields typed = PasteAll(run, {message, email, user, pass, server.address()});
+    QCOMPARE(typed.message, message); // nothing lost on the way into the fields
+    QCOMPARE(typed.email, email);
+    QCOMPARE(typed.user, user);
+    QCOMPARE(typed.pass, pass);
+
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd(60000));
+
+    QCOMPARE(run.boxTexts(), QStringList{QStringLiteral("Email Sent")});
+    QCOMPARE(server.commands(), QList<QByteArray>{helo} + commands);
+    QByteArray wire = server.received();
+    QVERIFY(!TakeStamp(wire).isEmpty());
+    const QByteArray expectedData = "From:Vormant <Admin>\r\nTo:" + local + " <" + email.toUtf8() +
+                                    ">\r\nSubject:Vormant\r\n\r\nTest Message Sent: <stamp>\r\n" +
+                                    body + "\r\n\r\n.\r\n";
+    QCOMPARE(wire, ExpectedWire(server.commands(), expectedData));
+
+    // The log shows the user name's Base64 but never the password, in any form.
+    const QString log = run.window().rtbStatus->Text();
+    if (withAuth) {
+        QVERIFY(
+            run.logLines().contains(QStringLiteral("W:") + QString::fromLatin1(Base64Of(user))));
+        QVERIFY(run.logLines().contains(QStringLiteral("W:********")));
+        QVERIFY(!log.contains(QString::fromLatin1(Base64Of(pass))));
+    }
+    if (!pass.trimmed().isEmpty())
+        QVERIFY(!log.contains(pass));
+
+    VerifyWindowReady(run, typed);
+    if (QTest::currentTestFailed())
+        return;
+    VerifyNextRunWorks(run);
+}
+
+// Blanks pass the check (only an empty field is missing), and a host name of
+// blanks then fails like any name that does not resolve.
+void tst_BadInput::serverOfBlanks()
+{
+    EngineRun run;
+    const Fields typed = PasteAll(
+        run,
+        {QStringLiteral("   "), QStringLiteral("bob@example.com"), {}, {}, QStringLiteral("   ")});
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd(60000));
+
+    QCOMPARE(run.boxTexts(), QStringList{QStringLiteral("SMTP Error!")});
+    QCOMPARE(Module1::SmtpServer, QStringLiteral("   "));
+    QCOMPARE(run.logLines(), ExpectedLog({}));
+    VerifyWindowReady(run, typed);
+    if (QTest::currentTestFailed())
+        return;
+    VerifyNextRunWorks(run);
+}
+
+QTEST_MAIN(tst_BadInput)
+#include "tst_badinput.moc"

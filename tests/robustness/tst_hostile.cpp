@@ -1,0 +1,492 @@
+#include "robustness/HostileScripts.h"
+#include "robustness/RunChecks.h"
+#include "robustness/Transcript.h"
+#include "support/EngineRun.h"
+#include "support/ScriptedServer.h"
+
+#include "engine/modQuendel_EmailClient.h"
+
+#include <QtTest>
+
+// Servers that misbehave in every way we could think of. Whatever a server
+// does, a run ends in one verdict within the reply time-outs, the log shows
+// what came as plain text, nothing but the dialogue's own commands goes on the
+// wire, and the window is ready for the next run, which then works.
+class tst_Hostile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void hostileServer_data();
+    void hostileServer();
+};
+
+namespace {
+enum class Peer { Scripted, Refused, Unresolvable };
+enum class Verdict { Sent, Failed };
+
+// Long enough for any reply on a loopback connection, even on a loaded
+// machine under a sanitizer; scenarios about silence shorten it.
+constexpr int GenerousReplyMs = 20000;
+constexpr int ShortReplyMs = 700;
+
+const QString Error = QStringLiteral("SMTP Error!");
+const QString Sent = QStringLiteral("Email Sent");
+
+const QByteArray Bye = "221 2.0.0 Bye\r\n";
+
+struct Row
+{
+    Prefix prefix;                  // the well-behaved start
+    Script more;                    // what the server does then
+    QStringList moreLog;            // what the log shows of it
+    QList<QByteArray> moreCommands; // commands the client still sends
+    bool messageSent = false;       // the message data went out
+    Verdict verdict = Verdict::Failed;
+    bool withAuth = false;
+    Peer peer = Peer::Scripted;
+    int replyTimeoutMs = GenerousReplyMs;
+    int minArrivals = 0; // separate data arrivals the client must have seen
+};
+
+Row Make(const Prefix &prefix, const Script &more, const QStringList &moreLog)
+{
+    Row row;
+    row.prefix = prefix;
+    row.more = more;
+    row.moreLog = moreLog;
+    row.messageSent = prefix.messageSent;
+    return row;
+}
+
+void AddRow(const char *name, const Row &row)
+{
+    QTest::newRow(name) << row.peer << row.withAuth << row.replyTimeoutMs << row.minArrivals
+                        << (row.prefix.script + row.more)
+                        << (row.prefix.commands + row.moreCommands) << row.messageSent
+                        << ExpectedLog(row.prefix.log + row.moreLog)
+                        << QStringList{row.verdict == Verdict::Sent ? Sent : Error};
+}
+
+// A whole successful dialogue whose replies come from `exchanges`.
+void AddSuccess(const char *name, const QList<Exchange> &exchanges, bool withAuth = false,
+                int minArrivals = 0)
+{
+    Row row = Make(PrefixOf(exchanges, Upto::Quit), {ScriptedServer::Say(Bye)}, {"<221 2.0.0 Bye"});
+    row.verdict = Verdict::Sent;
+    row.withAuth = withAuth;
+    row.minArrivals = minArrivals;
+    AddRow(name, row);
+}
+
+QList<Exchange> WithReply(QList<Exchange> exchanges, int index, const QByteArray &reply,
+                          const QString &shown)
+{
+    exchanges[index].turn.reply = reply;
+    exchanges[index].shown = shown;
+    return exchanges;
+}
+
+QString Repeated(const QString &line, int count)
+{
+    QStringList lines;
+    for (int i = 0; i < count; ++i)
+        lines << line;
+    return lines.join(u'\n');
+}
+
+void GreetingRows()
+{
+    AddRow("greeting 421", Make({}, {ScriptedServer::Say("421 4.3.2 Service not available\r\n")},
+                                {"<421 4.3.2 Service not available"}));
+    AddRow("greeting 554", Make({}, {ScriptedServer::Say("554 5.7.1 No SMTP service here\r\n")},
+                                {"<554 5.7.1 No SMTP service here"}));
+    AddRow("greeting 500",
+           Make({}, {ScriptedServer::Say("500 Syntax error\r\n")}, {"<500 Syntax error"}));
+    AddRow("greeting 199", Make({}, {ScriptedServer::Say("199 almost\r\n")}, {"<199 almost"}));
+    AddRow("greeting of another service",
+           Make({}, {ScriptedServer::Say("SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n")},
+                {"<SSH-2.0-OpenSSH_9.2p1 Debian-2"}));
+    AddRow("greeting of binary garbage",
+           Make({}, {ScriptedServer::Say(QByteArray("\x16\x03\x01\x00\xff\x01\r\n", 8))},
+                {QStringLiteral("<\u2416\u2403\u2401\u2400\uFFFD\u2401")}));
+    AddRow("greeting of code and nothing else, too short",
+           Make({}, {ScriptedServer::Say("22\r\n")}, {"<22"}));
+
+    {
+        // Pieces of one line each, 150 ms apart.
+        QList<Exchange> exchanges =
+            WithReply(StandardExchanges(false), 0,
+                      "220-hello there\r\n220-second line\r\n220 ready to go\r\n",
+                      "<220-hello there\n220-second line\n220 ready to go");
+        exchanges[0].turn.pieceSize = 17;
+        exchanges[0].turn.pieceDelayMs = 150;
+        AddSuccess("multi-line greeting line by line with pauses", exchanges, false, 3 + 6);
+    }
+    AddSuccess(
+        "bare 220 greeting and bare 250",
+        WithReply(WithReply(StandardExchanges(false), 0, "220\r\n", "<220"), 1, "250\r\n", "<250"));
+    AddSuccess("greeting with sloppy bare LF line ends",
+               WithReply(StandardExchanges(false), 0, "220-sloppy\n220 server\n",
+                         "<220-sloppy\n220 server"));
+    AddSuccess("greeting with NUL bytes",
+               WithReply(StandardExchanges(false), 0, QByteArray("220 a\0b\0\r\n", 10),
+                         QStringLiteral("<220 a\u2400b\u2400")));
+    AddRow("NUL byte inside the reply code", Make({},
+                                                  {ScriptedServer::Say(QByteArray("2\x00"
+                                                                                  "0 ready\r\n",
+                                                                                  11))},
+                                                  {QStringLiteral("<2\u24000 ready")}));
+    AddSuccess("greeting with invalid UTF-8",
+               WithReply(StandardExchanges(false), 0, "220 \xff\xfe \xc3( \xe2\x82 ok\r\n",
+                         QStringLiteral("<220 \uFFFD\uFFFD \uFFFD( \uFFFD\uFFFD ok")));
+    AddSuccess("greeting with HTML",
+               WithReply(StandardExchanges(false), 0,
+                         "220 <b>bold</b> <script>alert(1)</script> &amp; <img src=x>\r\n",
+                         "<220 <b>bold</b> <script>alert(1)</script> &amp; <img src=x>"));
+    AddSuccess(
+        "greeting with control characters",
+        WithReply(
+            StandardExchanges(false), 0, "220 \x1b[31mred\x1b[0m\x07\x08 cr\rhere\ttab \x7f\r\n",
+            QStringLiteral("<220 \u241b[31mred\u241b[0m\u2407\u2408 cr\u240dhere\ttab \u2421")));
+}
+
+void SizeRows()
+{
+    const QByteArray megabyteLine = "220 " + QByteArray(1024 * 1024, 'x') + "\r\n";
+    AddRow("greeting of one 1 MiB line",
+           Make({}, {ScriptedServer::Say(megabyteLine)},
+                {QStringLiteral("~") + QString::fromLatin1(megabyteLine.left(64 * 1024))}));
+
+    QByteArray block;
+    for (int i = 0; i < 64; ++i)
+        block += "250-" + QByteArray(58, 'y') + "\r\n"; // 64 lines of 64 bytes
+    AddRow(
+        "endless continuation lines",
+        Make(StandardUpto(Upto::Helo), {ScriptedServer::SayForever(block)},
+             {QStringLiteral("~") + Repeated(QString::fromLatin1(block.left(64)).chopped(2), 1024) +
+              QStringLiteral("\n")}));
+
+    QByteArray large;
+    for (int i = 0; i < 1000; ++i)
+        large += "220-" + QByteArray(56, 'z') + "\r\n";
+    large += "220 that was all\r\n";
+    QString shown = QStringLiteral("<") + QString::fromLatin1(large);
+    shown.chop(2);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    AddSuccess("multi-line greeting of 60 KiB, under the limit",
+               WithReply(StandardExchanges(false), 0, large, shown));
+}
+
+void FramingRows()
+{
+    AddSuccess(
+        "every reply split at every byte",
+        [] {
+            QList<Exchange> exchanges = WithReply(StandardExchanges(true), 0,
+                                                  "220 gr\xc3\xbc\xc3\x9f"
+                                                  "e \xe2\x9c\x93 ready\r\n",
+                                                  QStringLiteral("<220 grüße ✓ ready"));
+            for (Exchange &exchange : exchanges)
+                exchange.turn = ByteByByte({exchange.turn}, 2).first();
+            return exchanges;
+        }(),
+        true, 3 * 10); // at the very least three pieces for each of the ten replies
+
+    AddRow("two replies in one segment",
+           Make(StandardUpto(Upto::Helo), {ScriptedServer::Say("250 ok\r\n250 again\r\n")},
+                {"<250 ok", "<250 again"}));
+    AddRow("354 and 550 together",
+           Make(StandardUpto(Upto::Data),
+                {ScriptedServer::Say("354 go ahead\r\n550 5.7.1 changed my mind\r\n")},
+                {"<354 go ahead", "<550 5.7.1 changed my mind"}));
+    AddRow("greeting and an unasked reply in one segment",
+           Make({}, {ScriptedServer::Say("220 hi\r\n250 eager\r\n")}, {"<220 hi", "<250 eager"}));
+}
+
+void MidDialogueRows()
+{
+    const struct
+    {
+        const char *name;
+        Upto upto;
+    } points[] = {{"421 after MAIL", Upto::Mail},
+                  {"421 after RCPT", Upto::Rcpt},
+                  {"421 after DATA", Upto::Data},
+                  {"421 after the end of data", Upto::Dot}};
+    for (const auto &point : points)
+        AddRow(point.name, Make(StandardUpto(point.upto),
+                                {ScriptedServer::SayThenClose("421 4.4.2 Timeout, closing\r\n")},
+                                {"<421 4.4.2 Timeout, closing"}));
+
+    const struct
+    {
+        const char *name;
+        Upto upto;
+        bool withAuth;
+    } closes[] = {{"close without reply after HELO", Upto::Helo, false},
+                  {"close without reply after AUTH LOGIN", Upto::AuthLogin, true},
+                  {"close without reply after the user name", Upto::User, true},
+                  {"close without reply after the password", Upto::Pass, true},
+                  {"close without reply after MAIL", Upto::Mail, false},
+                  {"close without reply after RCPT", Upto::Rcpt, false},
+                  {"close without reply after DATA", Upto::Data, false},
+                  {"close without reply after the end of data", Upto::Dot, false}};
+    for (const auto &close : closes) {
+        Row row =
+            Make(StandardUpto(close.upto, close.withAuth), {ScriptedServer::SayThenClose({})}, {});
+        row.withAuth = close.withAuth;
+        AddRow(close.name, row);
+    }
+    AddRow("close before the greeting", Make({}, {ScriptedServer::SayThenClose({})}, {}));
+
+    AddRow("close in the middle of a reply line",
+           Make(StandardUpto(Upto::Mail), {ScriptedServer::SayThenClose("250 2.1.0 O")},
+                {"~250 2.1.0 O"}));
+    AddRow("close in the middle of a multi-line reply",
+           Make({}, {ScriptedServer::SayThenClose("220-first line\r\n220-sec")},
+                {"~220-first line\n220-sec"}));
+    AddRow("connection reset after MAIL", Make(StandardUpto(Upto::Mail), {SayThenReset({})}, {}));
+    AddRow("connection reset instead of a greeting", Make({}, {SayThenReset({})}, {}));
+}
+
+void AfterQuitRows()
+{
+    const struct
+    {
+        const char *name;
+        Turn turn;
+        QStringList log;
+        int minArrivals = 0;
+    } replies[] = {
+        {"221 after QUIT", ScriptedServer::Say(Bye), {"<221 2.0.0 Bye"}},
+        {"250 after QUIT", ScriptedServer::Say("250 ok\r\n"), {"<250 ok"}},
+        {"421 after QUIT", ScriptedServer::Say("421 closing\r\n"), {"<421 closing"}},
+        {"554 after QUIT", ScriptedServer::Say("554 go away\r\n"), {"<554 go away"}},
+        {"garbage after QUIT", ScriptedServer::Say("what?\r\n"), {"<what?"}},
+        {"multi-line reply after QUIT",
+         ScriptedServer::Say("221-see\r\n221 you\r\n"),
+         {"<221-see\n221 you"}},
+        {"two replies after QUIT",
+         ScriptedServer::Say("221 bye\r\n221 bye again\r\n"),
+         {"<221 bye", "<221 bye again"}},
+        {"close without reply after QUIT", ScriptedServer::SayThenClose({}), {}},
+        {"reset after QUIT", SayThenReset({}), {}},
+        {"unfinished reply and close after QUIT", ScriptedServer::SayThenClose("22"), {"~22"}},
+        {"reply split at every byte after QUIT",
+         ByteByByte({ScriptedServer::Say(Bye)}, 2).first(),
+         {"<221 2.0.0 Bye"},
+         7 + 3},
+    };
+    for (const auto &reply : replies) {
+        Row row = Make(StandardUpto(Upto::Quit), {reply.turn}, reply.log);
+        row.verdict = Verdict::Sent;
+        row.minArrivals = reply.minArrivals;
+        AddRow(reply.name, row);
+    }
+}
+
+void SilenceRows()
+{
+    Row silentGreeting = Make({}, {ScriptedServer::Silence()}, {});
+    silentGreeting.replyTimeoutMs = ShortReplyMs;
+    AddRow("server that accepts and never speaks", silentGreeting);
+
+    Row silentAfterMail = Make(StandardUpto(Upto::Mail), {ScriptedServer::Silence()}, {});
+    silentAfterMail.replyTimeoutMs = ShortReplyMs;
+    AddRow("server that falls silent after MAIL", silentAfterMail);
+
+    Row silentAfterDot = Make(StandardUpto(Upto::Dot), {ScriptedServer::Silence()}, {});
+    silentAfterDot.replyTimeoutMs = ShortReplyMs;
+    AddRow("server that falls silent after the end of data", silentAfterDot);
+
+    Row unfinished = Make(StandardUpto(Upto::Helo), {ScriptedServer::Say("250 never ends")},
+                          {"~250 never ends"});
+    unfinished.replyTimeoutMs = ShortReplyMs;
+    AddRow("reply that never finishes its line", unfinished);
+
+    Row silentAfterQuit = Make(StandardUpto(Upto::Quit), {ScriptedServer::Silence()}, {});
+    silentAfterQuit.replyTimeoutMs = ShortReplyMs;
+    silentAfterQuit.verdict = Verdict::Sent;
+    AddRow("silence after QUIT", silentAfterQuit);
+}
+
+void ConnectionRows()
+{
+    Row refused;
+    refused.peer = Peer::Refused;
+    AddRow("connection refused", refused);
+
+    Row unresolvable;
+    unresolvable.peer = Peer::Unresolvable;
+    AddRow("host name that does not resolve", unresolvable);
+}
+
+void AuthRows()
+{
+    const auto authRow = [](const char *name, Upto upto, const Script &more, const QStringList &log,
+                            const QList<QByteArray> &commands = {},
+                            Verdict verdict = Verdict::Failed, bool messageSent = false) {
+        Row row = Make(StandardUpto(upto, true), more, log);
+        row.moreCommands = commands;
+        row.verdict = verdict;
+        row.withAuth = true;
+        row.messageSent = row.messageSent || messageSent;
+        AddRow(name, row);
+    };
+    authRow("535 to the password", Upto::Pass,
+            {ScriptedServer::Say("535 5.7.8 Authentication credentials invalid\r\n")},
+            {"<535 5.7.8 Authentication credentials invalid"});
+    authRow("535 to the user name", Upto::User,
+            {ScriptedServer::Say("535 5.7.8 Authentication credentials invalid\r\n")},
+            {"<535 5.7.8 Authentication credentials invalid"});
+    authRow("504 to AUTH LOGIN", Upto::AuthLogin,
+            {ScriptedServer::Say("504 5.5.4 Unrecognized authentication type\r\n")},
+            {"<504 5.5.4 Unrecognized authentication type"});
+    authRow("503 to AUTH LOGIN twice", Upto::AuthLogin,
+            {ScriptedServer::Say("503 5.5.1 EHLO first\r\n"),
+             ScriptedServer::Say("250 welcome\r\n"), ScriptedServer::Say("503 5.5.1 Still no\r\n")},
+            {"<503 5.5.1 EHLO first", ">EHLO bob", "<250 welcome", ">AUTH LOGIN",
+             "<503 5.5.1 Still no"},
+            {"EHLO bob", "AUTH LOGIN"});
+    authRow("503 to AUTH LOGIN, then EHLO works", Upto::AuthLogin,
+            {ScriptedServer::Say("503 5.5.1 EHLO first\r\n"),
+             ScriptedServer::Say("250-welcome\r\n250 AUTH LOGIN\r\n"),
+             ScriptedServer::Say("334 VXNlcm5hbWU6\r\n"),
+             ScriptedServer::Say("334 UGFzc3dvcmQ6\r\n"), ScriptedServer::Say("235 ok\r\n"),
+             ScriptedServer::Say("250 ok\r\n"), ScriptedServer::Say("250 ok\r\n"),
+             ScriptedServer::Say("354 go\r\n"), ScriptedServer::Say("250 queued\r\n"),
+             ScriptedServer::Say(Bye)},
+            {"<503 5.5.1 EHLO first",
+             ">EHLO bob",
+             "<250-welcome\n250 AUTH LOGIN",
+             ">AUTH LOGIN",
+             "<334 VXNlcm5hbWU6",
+             ">dXNlcg==",
+             "<334 UGFzc3dvcmQ6",
+             ">********",
+             "<235 ok",
+             ">MAIL FROM:Admin",
+             "<250 ok",
+             ">RCPT TO:bob@example.com",
+             "<250 ok",
+             ">DATA",
+             "<354 go",
+             ">Subject: Vormant",
+             ">.",
+             "<250 queued",
+             ">QUIT",
+             "<221 2.0.0 Bye"},
+            {"EHLO bob", "AUTH LOGIN", "dXNlcg==", "c2VjcmV0", "MAIL FROM:Admin",
+             "RCPT TO:bob@example.com", "DATA", "QUIT"},
+            Verdict::Sent, true);
+    authRow("250 to AUTH LOGIN", Upto::AuthLogin,
+            {ScriptedServer::Say("250 fine, whatever\r\n"),
+             ScriptedServer::Say("500 5.5.2 Error: command not recognized\r\n")},
+            {"<250 fine, whatever", ">dXNlcg==", "<500 5.5.2 Error: command not recognized"},
+            {"dXNlcg=="});
+    authRow("a third 334", Upto::Pass,
+            {ScriptedServer::Say("334 VGhpcmQ6\r\n"),
+             ScriptedServer::Say("535 5.7.8 Error: authentication failed\r\n")},
+            {"<334 VGhpcmQ6", ">MAIL FROM:Admin", "<535 5.7.8 Error: authentication failed"},
+            {"MAIL FROM:Admin"});
+}
+} // namespace
+
+void tst_Hostile::init()
+{
+    modQuendel_EmailClient::ReplyTimeoutMs = GenerousReplyMs;
+    modQuendel_EmailClient::DataReplyTimeoutMs = GenerousReplyMs;
+}
+
+void tst_Hostile::cleanup()
+{
+    modQuendel_EmailClient::ReplyTimeoutMs = 5 * 60 * 1000;
+    modQuendel_EmailClient::DataReplyTimeoutMs = 10 * 60 * 1000;
+}
+
+void tst_Hostile::hostileServer_data()
+{
+    QTest::addColumn<Peer>("peer");
+    QTest::addColumn<bool>("withAuth");
+    QTest::addColumn<int>("replyTimeoutMs");
+    QTest::addColumn<int>("minArrivals");
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<QList<QByteArray>>("commands");
+    QTest::addColumn<bool>("messageSent");
+    QTest::addColumn<QStringList>("log");
+    QTest::addColumn<QStringList>("boxes");
+
+    GreetingRows();
+    SizeRows();
+    FramingRows();
+    MidDialogueRows();
+    AfterQuitRows();
+    SilenceRows();
+    ConnectionRows();
+    AuthRows();
+}
+
+void tst_Hostile::hostileServer()
+{
+    QFETCH(Peer, peer);
+    QFETCH(bool, withAuth);
+    QFETCH(int, replyTimeoutMs);
+    QFETCH(int, minArrivals);
+    QFETCH(Script, script);
+    QFETCH(QList<QByteArray>, commands);
+    QFETCH(bool, messageSent);
+    QFETCH(QStringList, log);
+    QFETCH(QStringList, boxes);
+
+    modQuendel_EmailClient::ReplyTimeoutMs = replyTimeoutMs;
+    modQuendel_EmailClient::DataReplyTimeoutMs = replyTimeoutMs;
+
+    ScriptedServer server(script);
+    QString address = server.address();
+    if (peer == Peer::Refused) {
+        // A port that was free a moment ago and has no listener now.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        address = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
+    } else if (peer == Peer::Unresolvable) {
+        address = QStringLiteral("no-such-host.invalid"); // reserved: never resolves
+    }
+
+    EngineRun run;
+    const Fields fields{QStringLiteral("Hello"), QStringLiteral("bob@example.com"),
+                        withAuth ? QStringLiteral("user") : QString(),
+                        withAuth ? QStringLiteral("secret") : QString(), address};
+    Fill(run, fields);
+    const QByteArray stampBefore = StampNow();
+    QSignalSpy arrivals(run.window().EmailSock, &SocketArray::DataArrival);
+    run.clickTest();
+    // Every scenario ends by itself: through the server, a time-out or an error.
+    QVERIFY(run.waitForRunEnd(60000));
+    const QByteArray stampAfter = StampNow();
+    // The pieces reached the client as pieces, not gathered into one read.
+    QVERIFY2(arrivals.count() >= minArrivals, qPrintable(QString::number(arrivals.count())));
+
+    QCOMPARE(run.boxTexts(), boxes);
+    QCOMPARE(server.commands(), commands);
+    QByteArray wire = server.received();
+    const QByteArray stamp = TakeStamp(wire);
+    QCOMPARE(!stamp.isEmpty(), messageSent);
+    if (messageSent)
+        QVERIFY2(stamp == stampBefore || stamp == stampAfter, stamp.constData());
+    const QByteArray data =
+        messageSent ? ExpectedData(fields.email, QStringLiteral("bob"), "Hello") : QByteArray();
+    QCOMPARE(wire, ExpectedWire(commands, data));
+    QCOMPARE(run.logLines(), log);
+
+    if (peer == Peer::Scripted)
+        QTRY_VERIFY(server.peerClosed()); // no connection outlives its run
+    VerifyWindowReady(run, fields);
+    if (QTest::currentTestFailed())
+        return;
+    VerifyNextRunWorks(run);
+}
+
+QTEST_MAIN(tst_Hostile)
+#include "tst_hostile.moc"
