@@ -128,7 +128,7 @@ void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
 
     if (moreFollowed) {
         // The server sent more than one reply to one command.
-        LogText(Colors::Yellow, Reply.TakeAll() + CRLF);
+        LogText(Colors::Yellow, Reply.TakeAll().left(ReplyFramer::MaxReplyLength) + CRLF);
         EndDialogue(Index);
     } else if (SmtpStep == 9 || !IsAccepted(code)) {
         if (SmtpStep == 2 && !EhloRetried && RefusesAuthAfterHelo(code))

@@ -11,8 +11,11 @@
 // Input: the first byte chooses the run (bit 0: with user name and password;
 // bits 1-2: how a stream that has not ended the dialogue ends: the server
 // closes, the reply time-out runs out, the socket reports an error, or the
-// server closes and a late error follows). The rest is pieces, each a length
-// byte followed by that many bytes (fewer when the input ends first).
+// server closes and a late error follows; bit 3: the server never stops, its
+// last piece comes again and again, a few KiB at a time, until 80 KiB have
+// arrived). The rest is
+// pieces, each a length byte followed by that many bytes (fewer when the
+// input ends first).
 
 #include "app/Module1.h"
 #include "app/frmMain.h"
@@ -37,6 +40,8 @@ const QString Pass = QStringLiteral("s3cret!");
 const QString Body = QStringLiteral("Hello\n.world");
 const QByteArray BodyOnWire = "Hello\r\n..world";
 
+constexpr qsizetype EndlessBytes = 80 * 1024;
+
 enum class StreamEnd { PeerClose, ReplyTimeout, SocketError, CloseThenError };
 
 [[noreturn]] void Broken(const char *what)
@@ -56,7 +61,8 @@ struct Harness
         Module1::MainForm = &window;
         SetMsgBoxHandler([this](const QString &text, int, const QString &) { boxes << text; });
         SetProgramEndHandler([this] { ++programEnds; });
-        window.show();
+        // The window stays hidden: painting has no part in what a server can
+        // do to the dialogue, and would make every run several times slower.
     }
 };
 
@@ -156,19 +162,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     QByteArray sink;
     Winsock &socket = StartRun(h, withAuth, sink);
     WireModel wire(To, User, Pass, BodyOnWire, withAuth);
-    const QByteArray stream(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
+    const bool endless = data[0] & 8;
 
-    for (std::size_t at = 1; at < size && !Engine::SlotEnded[1];) {
-        const std::size_t length = std::min<std::size_t>(data[at], size - at - 1);
-        socket.Receive(
-            QByteArray(reinterpret_cast<const char *>(data + at + 1), qsizetype(length)));
-        at += 1 + length;
+    QByteArray stream; // everything the server sent
+    const auto deliver = [&](const QByteArray &piece) {
+        stream += piece;
+        socket.Receive(piece);
         if (!wire.Accept(sink))
             Broken("the client sent what no dialogue allows");
         sink.clear();
         if (!Engine::SlotEnded[1] && Engine::Reply.Overflowed())
             Broken("a reply past 64 KiB did not end the slot");
+    };
+    QByteArray piece;
+    for (std::size_t at = 1; at < size && !Engine::SlotEnded[1];) {
+        const std::size_t length = std::min<std::size_t>(data[at], size - at - 1);
+        piece = QByteArray(reinterpret_cast<const char *>(data + at + 1), qsizetype(length));
+        at += 1 + length;
+        deliver(piece);
     }
+    // A few KiB an arrival, as a flooding server's data would come.
+    const QByteArray flood =
+        piece.repeated(std::max<qsizetype>(1, 4096 / std::max<qsizetype>(1, piece.size())));
+    while (endless && !piece.isEmpty() && stream.size() < EndlessBytes && !Engine::SlotEnded[1])
+        deliver(flood);
     if (!Engine::SlotEnded[1])
         EndStream(socket, end);
 

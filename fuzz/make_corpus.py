@@ -3,8 +3,9 @@
 
 Each seed is one run: a byte of options (bit 0 with user name and password,
 bits 1-2 how the stream ends when the dialogue has not: 0 close, 1 reply
-time-out, 2 socket error, 3 close and a late error), then the server's bytes
-as pieces, each a length byte and that many bytes. The fuzzer finds its way
+time-out, 2 socket error, 3 close and a late error; bit 3 the server never
+stops sending its last piece), then the server's bytes as pieces, each a
+length byte and that many bytes. The fuzzer finds its way
 from these to the corners; its own finds go to fuzz/corpus/found.
 """
 
@@ -13,6 +14,7 @@ import sys
 
 WITH_AUTH = 1
 END_CLOSE, END_TIMEOUT, END_ERROR, END_CLOSE_ERROR = 0, 2, 4, 6
+ENDLESS = 8  # the last piece comes again and again
 
 GREETING = b"220 mx.example.org ESMTP\r\n"
 PLAIN = [GREETING, b"250 mx.example.org\r\n", b"250 2.1.0 Ok\r\n", b"250 2.1.5 Ok\r\n",
@@ -66,9 +68,9 @@ def seeds():
     yield "after-quit-silence", END_TIMEOUT, PLAIN[:-1]
     yield "after-quit-error", END_ERROR, PLAIN[:-1]
     yield "unfinished-line", END_TIMEOUT, [GREETING, b"250 half a li"]
-    yield "runaway-continuation", END_CLOSE, [GREETING] + [
-        b"250-" + b"y" * 58 + b"\r\n" for _ in range(1100)]
-    yield "runaway-line", END_CLOSE, [b"220 " + b"x" * 66000]
+    yield "runaway-continuation", ENDLESS | END_CLOSE, [GREETING, b"250-" + b"y" * 58 + b"\r\n"]
+    yield "runaway-line", ENDLESS | END_TIMEOUT, [b"220 ", b"x" * 200]
+    yield "runaway-after-quit", ENDLESS | END_CLOSE, PLAIN[:-1] + [b"221-bye\r\n"]
 
 
 def main():

@@ -139,6 +139,8 @@ void QtPrinter::PrepareForDocument(QPrinter &printer) const
         printer.setPrinterName(info.printerName());
     }
     device.settings.ApplyTo(printer);
+    // A margin that reads comfortably; Qt widens it where a printer needs more.
+    printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
     printer.setDocName(QStringLiteral("Vormant"));
     printer.setCreator(QStringLiteral("Vormant"));
 }

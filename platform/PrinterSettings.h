@@ -13,8 +13,8 @@ struct PrinterSettings
     QPrinter::ColorMode colorMode = QPrinter::Color;
     QPrinter::DuplexMode duplex = QPrinter::DuplexNone;
     QPrinter::PaperSource paperSource = QPrinter::Auto;
-    QPageSize pageSize;  // invalid: the printer's own
-    int resolution = 0;  // 0: the printer's own
+    QPageSize pageSize; // invalid: the printer's own
+    int resolution = 0; // 0: the printer's own
 
     // What a printer starts with.
     static PrinterSettings Of(const QPrinter &printer);

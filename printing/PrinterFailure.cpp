@@ -31,7 +31,8 @@ std::optional<RuntimeError> DiscardDocument()
 
 QString PrinterFailureMessage(int number, const QString &description)
 {
-    return QStringLiteral("Printer Error!\r\nError Number: %1\r\n%2").arg(QString::number(number), description);
+    return QStringLiteral("Printer Error!\r\nError Number: %1\r\n%2")
+        .arg(QString::number(number), description);
 }
 
 void HandlePrinterFailure(const RuntimeError &failure)

@@ -18,6 +18,9 @@ class tst_Dialogue : public QObject
 {
     Q_OBJECT
 private slots:
+    void init();
+    void cleanup();
+
     void successfulRunWithoutAuth();
     void successfulRunWithAuth();
     void wholeWireOfARun();
@@ -31,7 +34,23 @@ private slots:
     void ehloAfterRefusedAuth_data();
     void ehloAfterRefusedAuth();
     void serverGivenAsIpv6Address();
+
+private:
+    int m_replyTimeoutMs = 0;
 };
+
+// A dialogue that goes astray waits for a reply the script never sends: ten
+// seconds make that a quick failure rather than a slow one.
+void tst_Dialogue::init()
+{
+    m_replyTimeoutMs = modQuendel_EmailClient::ReplyTimeoutMs;
+    modQuendel_EmailClient::ReplyTimeoutMs = 10000;
+}
+
+void tst_Dialogue::cleanup()
+{
+    modQuendel_EmailClient::ReplyTimeoutMs = m_replyTimeoutMs;
+}
 
 void tst_Dialogue::successfulRunWithoutAuth()
 {

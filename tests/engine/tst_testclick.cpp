@@ -1,6 +1,9 @@
 #include "support/EngineRun.h"
 #include "support/ScriptedServer.h"
 
+#include "engine/modQuendel_EmailClient.h"
+
+#include <QScopeGuard>
 #include <QtTest>
 
 // The Test click refuses what cannot make a sound run: the box says why,
@@ -69,6 +72,13 @@ void tst_TestClick::formFillErrors()
     ScriptedServer listening(ScriptedServer::AcceptingScript(false));
     if (server.contains(QStringLiteral("%1")))
         server = server.arg(listening.address());
+
+    // Should a run start after all, it is not left waiting for minutes.
+    const int replyTimeoutMs = modQuendel_EmailClient::ReplyTimeoutMs;
+    modQuendel_EmailClient::ReplyTimeoutMs = 2000;
+    const auto restore = qScopeGuard([replyTimeoutMs] {
+        modQuendel_EmailClient::ReplyTimeoutMs = replyTimeoutMs;
+    });
 
     EngineRun run;
     run.window().rtbStatus->SetText(QStringLiteral("the log of an earlier run\r\n"));

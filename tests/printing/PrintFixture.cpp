@@ -18,8 +18,6 @@ QList<RecordingPrinter::Device> Installed(const QStringList &extraPrinters)
 PrintFixture::PrintFixture(const QStringList &extraPrinters)
     : printer(events, Installed(extraPrinters), QStringLiteral("Home"))
 {
-    SubstitutePrinter(&printer);
-    SubstitutePrinters(&printer);
     SetMsgBoxHandler([this](const QString &text, int style, const QString &title) {
         events.append(QStringLiteral("Box:") + text);
         boxes.append({text, style, title});
@@ -29,8 +27,6 @@ PrintFixture::PrintFixture(const QStringList &extraPrinters)
 PrintFixture::~PrintFixture()
 {
     SetMsgBoxHandler({});
-    SubstitutePrinters(nullptr);
-    SubstitutePrinter(nullptr);
 }
 
 QStringList PrintFixture::eventsStartingWith(const QString &prefix) const

@@ -28,6 +28,7 @@ public:
     QStringList events;
     QList<Box> boxes;
     RecordingPrinter printer;
+    SubstitutedPrinting substituted{printer};
     StatusLog log;
 
     // Where an event first occurs; -1 when it does not.

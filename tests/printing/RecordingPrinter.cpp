@@ -49,8 +49,9 @@ void RecordingPrinter::SelectDevice(const QString &deviceName)
 void RecordingPrinter::write(const QString &setting, std::int16_t value)
 {
     if (setting == m_refused)
-        throw RuntimeError(PrinterError::SettingRefused,
-                           QStringLiteral("The printer does not accept %1 = %2").arg(setting).arg(value));
+        throw RuntimeError(
+            PrinterError::SettingRefused,
+            QStringLiteral("The printer does not accept %1 = %2").arg(setting).arg(value));
     m_events.append(QStringLiteral("%1=%2").arg(setting).arg(value));
     m_settings[m_current.name][setting] = value;
 }

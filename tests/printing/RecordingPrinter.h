@@ -75,3 +75,22 @@ private:
     QList<Failure> m_failures;
     QMap<QString, QMap<QString, int>> m_settings;
 };
+
+// Puts a recording printer in place of the real printer and printer list for
+// as long as it lives.
+class SubstitutedPrinting
+{
+public:
+    explicit SubstitutedPrinting(RecordingPrinter &printer)
+    {
+        SubstitutePrinter(&printer);
+        SubstitutePrinters(&printer);
+    }
+    ~SubstitutedPrinting()
+    {
+        SubstitutePrinters(nullptr);
+        SubstitutePrinter(nullptr);
+    }
+    SubstitutedPrinting(const SubstitutedPrinting &) = delete;
+    SubstitutedPrinting &operator=(const SubstitutedPrinting &) = delete;
+};

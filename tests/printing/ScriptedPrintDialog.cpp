@@ -64,8 +64,7 @@ ScriptedDialogs::ScriptedDialogs(QList<DialogScript> scripts, QStringList &event
     SetPrintDialogFactory([this]() -> std::unique_ptr<PrintDialogComponent> {
         if (m_created >= m_scripts.size())
             return nullptr;
-        return std::make_unique<ScriptedPrintDialog>(m_scripts.at(m_created++), m_events,
-                                                     m_owner);
+        return std::make_unique<ScriptedPrintDialog>(m_scripts.at(m_created++), m_events, m_owner);
     });
 }
 

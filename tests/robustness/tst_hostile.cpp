@@ -20,6 +20,8 @@ private slots:
     void cleanup();
     void hostileServer_data();
     void hostileServer();
+    void socketErrorMidRun_data();
+    void socketErrorMidRun();
 };
 
 namespace {
@@ -482,6 +484,50 @@ void tst_Hostile::hostileServer()
 
     if (peer == Peer::Scripted)
         QTRY_VERIFY(server.peerClosed()); // no connection outlives its run
+    VerifyWindowReady(run, fields);
+    if (QTest::currentTestFailed())
+        return;
+    VerifyNextRunWorks(run);
+}
+
+void tst_Hostile::socketErrorMidRun_data()
+{
+    QTest::addColumn<Upto>("upto");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("error after MAIL") << Upto::Mail << Error;
+    QTest::newRow("error after QUIT") << Upto::Quit << Sent; // the message was accepted
+}
+
+// A connection that fails with an error rather than a close. No server here
+// can make the local socket report one on demand, so the test has the socket
+// element raise its Error event once the server has seen the command.
+void tst_Hostile::socketErrorMidRun()
+{
+    QFETCH(Upto, upto);
+    QFETCH(QString, box);
+
+    const Prefix prefix = StandardUpto(upto);
+    ScriptedServer server(prefix.script + Script{ScriptedServer::Silence()});
+    EngineRun run;
+    const Fields fields{
+        QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {}, server.address()};
+    Fill(run, fields);
+
+    QTimer watch;
+    watch.setInterval(10);
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (server.commands() != prefix.commands)
+            return;
+        watch.stop();
+        emit (*run.window().EmailSock)(1).error(10060, QStringLiteral("Connection timed out"));
+    });
+    watch.start();
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd(60000));
+
+    QCOMPARE(run.boxTexts(), QStringList{box});
+    QCOMPARE(server.commands(), prefix.commands);
+    QCOMPARE(run.logLines(), ExpectedLog(prefix.log));
     VerifyWindowReady(run, fields);
     if (QTest::currentTestFailed())
         return;

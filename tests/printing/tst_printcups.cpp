@@ -1,0 +1,208 @@
+#include "printing/CupsDaemon.h"
+#include "printing/PdfTools.h"
+#include "printing/PrintDialogDriver.h"
+#include "printing/ScriptedPrintDialog.h"
+
+#include "platform/MessageBox.h"
+#include "platform/PrintDialogQt.h"
+#include "platform/StatusLog.h"
+#include "printing/modPrinter.h"
+#include "util/Colors.h"
+
+#include <QComboBox>
+#include <QPrinterInfo>
+#include <QtTest>
+
+#include <pwd.h>
+
+// Printing on a CUPS queue, as users of Linux print: a print server of the
+// test's own with a PDF queue (cups-pdf), chosen in the printer dialog. The
+// PDF that the queue writes must hold the log's text.
+class tst_PrintCups : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void realDialogOffersTheQueue();
+    void printsOnTheChosenQueue();
+    void queueGoneIsReported();
+
+private:
+    QStringList outputsWith(const QString &marker) const;
+
+    CupsDaemon m_cups{QStringLiteral("Vormant_Test_%1").arg(QCoreApplication::applicationPid())};
+    QString m_outputDir;
+    QDateTime m_started;
+    QStringList m_outputs;
+    QStringList m_events;
+    QStringList m_boxes;
+};
+
+namespace {
+// Jobs of a user the system does not know go to cups-pdf's folder for
+// anonymous jobs, not into somebody's home.
+const char *const JobUser = "vormant-print-test";
+
+QString AnonymousOutputDir()
+{
+    QFile conf(QStringLiteral("/etc/cups/cups-pdf.conf"));
+    if (conf.open(QIODevice::ReadOnly)) {
+        const QRegularExpression setting(QStringLiteral("^AnonDirName\\s+(\\S+)"),
+                                         QRegularExpression::MultilineOption);
+        const QRegularExpressionMatch match = setting.match(QString::fromUtf8(conf.readAll()));
+        if (match.hasMatch())
+            return match.captured(1);
+    }
+    return QStringLiteral("/var/spool/cups-pdf/ANONYMOUS");
+}
+
+void FillDialogue(StatusLog &log, const QString &marker)
+{
+    const QStringList replies{QStringLiteral("220 mail.example.com ESMTP"),
+                              QStringLiteral("250 mail.example.com"),
+                              QStringLiteral("250 2.1.0 Ok"), QStringLiteral("250 2.1.5 Ok"),
+                              QStringLiteral("354 End data with <CR><LF>.<CR><LF>")};
+    const QStringList commands{QStringLiteral("HELO bob"), QStringLiteral("MAIL FROM:Admin"),
+                               QStringLiteral("RCPT TO:bob@example.com"), QStringLiteral("DATA"),
+                               QStringLiteral("Subject: Vormant\r\n.")};
+    log.SetText(QString());
+    log.SetSelColor(Colors::White);
+    log.InsertText(QStringLiteral("Connecting to SMTP Server, please wait ..\r\n"));
+    for (qsizetype i = 0; i < replies.size(); ++i) {
+        log.SetSelColor(Colors::Yellow);
+        log.InsertText(replies.at(i) + QStringLiteral("\r\n\r\n"));
+        log.SetSelColor(Colors::White);
+        log.InsertText(commands.at(i) + QStringLiteral("\r\n"));
+    }
+    log.SetSelColor(Colors::Yellow);
+    log.InsertText(QStringLiteral("250 2.0.0 Ok: queued as %1\r\n\r\n").arg(marker));
+    log.SetSelColor(Colors::White);
+    log.InsertText(QStringLiteral("QUIT\r\n"));
+    log.SetSelColor(Colors::Yellow);
+    log.InsertText(QStringLiteral("221 2.0.0 Bye\r\n\r\n"));
+}
+} // namespace
+
+void tst_PrintCups::initTestCase()
+{
+    QVERIFY2(!::getpwnam(JobUser), "the test's job user must be unknown to the system");
+    const QString problem = m_cups.start();
+    if (!problem.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no print server of the test's own: ") + problem));
+    // Before the first look at the printers, so that Qt's CUPS support talks
+    // to this server only.
+    qputenv("CUPS_SERVER", QFile::encodeName(m_cups.socketPath()));
+    qputenv("CUPS_USER", JobUser);
+    m_outputDir = AnonymousOutputDir();
+    m_started = QDateTime::currentDateTime().addSecs(-2);
+}
+
+void tst_PrintCups::init()
+{
+    m_events.clear();
+    m_boxes.clear();
+    SetMsgBoxHandler([this](const QString &text, int, const QString &) { m_boxes.append(text); });
+}
+
+void tst_PrintCups::cleanup()
+{
+    SetMsgBoxHandler({});
+}
+
+QStringList tst_PrintCups::outputsWith(const QString &marker) const
+{
+    QStringList found;
+    const QFileInfoList files =
+        QDir(m_outputDir).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files);
+    for (const QFileInfo &file : files) {
+        if (file.lastModified() >= m_started && PdfTools::Text(file.filePath()).contains(marker))
+            found.append(file.filePath());
+    }
+    return found;
+}
+
+void tst_PrintCups::printsOnTheChosenQueue()
+{
+    QVERIFY2(!m_cups.leftovers().isEmpty(), "the running server is not seen");
+    QVERIFY2(QPrinterInfo::availablePrinterNames().contains(m_cups.queueName()),
+             qPrintable(QPrinterInfo::availablePrinterNames().join(", ")));
+    const QString marker = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    StatusLog log;
+    FillDialogue(log, marker);
+    DialogScript choose;
+    choose.printerName = m_cups.queueName().toLower(); // as a user might type it
+    choose.paperSize = 9;
+    ScriptedDialogs dialogs({choose}, m_events);
+
+    modPrinter::PrintLog(log);
+
+    QCOMPARE(m_boxes, QStringList());
+    QVERIFY(m_events.contains(QStringLiteral("Dialog:Release")));
+    QTRY_VERIFY2_WITH_TIMEOUT(!(m_outputs = outputsWith(marker)).isEmpty(),
+                              qPrintable(m_cups.errorLog()), 60000);
+    QCOMPARE(m_outputs.size(), 1);
+    const QString text = PdfTools::Text(m_outputs.first());
+    QCOMPARE(PdfTools::FirstMissingInOrder(log.Text().split(QStringLiteral("\r\n")), text),
+             QString());
+}
+
+void tst_PrintCups::realDialogOffersTheQueue()
+{
+    QtPrintDialog component;
+    component.SetPrinterName(m_cups.queueName());
+    component.SetFlags(268);
+    QStringList offered;
+    QString startsOn;
+    WhenPrintDialogOpens(this, [&](QPrintDialog &dialog) {
+        const auto *printers = dialog.findChild<QComboBox *>(QStringLiteral("printers"));
+        for (int i = 0; i < printers->count(); ++i)
+            offered.append(printers->itemText(i));
+        startsOn = printers->currentText();
+        dialog.accept();
+    });
+
+    QVERIFY(component.Show(nullptr));
+
+    QVERIFY2(offered.contains(m_cups.queueName()), qPrintable(offered.join(", ")));
+    QVERIFY2(offered.contains(QStringLiteral("Print to File (PDF)")),
+             qPrintable(offered.join(", ")));
+    QCOMPARE(startsOn, m_cups.queueName());
+    QCOMPARE(component.PrinterName(), m_cups.queueName());
+}
+
+void tst_PrintCups::queueGoneIsReported()
+{
+    // The queue chosen before is the current printer; now its server is gone.
+    QVERIFY(m_cups.stop());
+    StatusLog log;
+    FillDialogue(log, QStringLiteral("never printed"));
+    const QString before = log.Text();
+    DialogScript same;
+    same.printerName = m_cups.queueName();
+    ScriptedDialogs dialogs({same}, m_events);
+
+    modPrinter::PrintLog(log);
+
+    QVERIFY(m_events.contains(QStringLiteral("Dialog:PrinterName=") + m_cups.queueName()));
+    QCOMPARE(m_boxes, QStringList{QStringLiteral("Printer Error!\r\nError Number: 482\r\n"
+                                                 "The printer \"%1\" is not available")
+                                      .arg(m_cups.queueName())});
+    QCOMPARE(log.Text(), before);
+}
+
+void tst_PrintCups::cleanupTestCase()
+{
+    QVERIFY(m_cups.stop());
+    // Nothing of the server outlives the test: no daemon, filter or backend.
+    QTRY_COMPARE_WITH_TIMEOUT(m_cups.leftovers(), QList<qint64>(), 30000);
+    for (const QString &path : std::as_const(m_outputs))
+        QFile::remove(path);
+    QFile::remove(QStringLiteral("/var/log/cups/cups-pdf-%1_log").arg(m_cups.queueName()));
+}
+
+QTEST_MAIN(tst_PrintCups)
+#include "tst_printcups.moc"

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds the reply fuzzer with clang and runs it for a bounded number of
+# executions over the corpus kept in fuzz/corpus. A broken invariant, a crash
+# or a sanitizer finding fails the step and leaves the input that caused it in
+# the build directory.
+set -euo pipefail
+
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build=${VORMANT_FUZZ_BUILD_DIR:-${VORMANT_BUILD_DIR:-$top/build}/fuzz}
+jobs=$(nproc 2>/dev/null || echo 2)
+runs=${VORMANT_FUZZ_RUNS:-200000}
+
+echo "== Fuzzer build in $build"
+cmake -S "$top" -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVORMANT_FUZZ=ON -DBUILD_TESTING=OFF -DVORMANT_BENCH=OFF >/dev/null
+cmake --build "$build" -j "$jobs" --target fuzz_replies
+
+# What the fuzzer finds on its way goes to a scratch directory: the corpus in
+# the repository changes only when someone merges finds into it on purpose.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+# A smaller quarantine and shorter allocation stacks keep the runs fast; the
+# checks themselves are the same.
+export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:quarantine_size_mb=16:malloc_context_size=4
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS=suppressions=$top/tools/lsan-suppressions.txt:print_suppressions=0
+
+echo "== Fuzzing the reply framing and the dialogue: $runs runs"
+# The progress lines of each new find are left out of the CI log.
+{
+    rc=0
+    "$build/fuzz/fuzz_replies" -runs="$runs" -max_len=4096 -max_total_time=1200 \
+        -print_final_stats=1 -artifact_prefix="$build/" \
+        "$scratch" "$top/fuzz/corpus/seeds" "$top/fuzz/corpus/found" 2>&1 || rc=$?
+    echo "$rc" >"$scratch/status"
+} | grep -v -E '^#[0-9]+[[:space:]]+(NEW|REDUCE)' || true
+status=$(cat "$scratch/status")
+if [ "$status" -ne 0 ]; then
+    echo "The fuzzer failed (status $status); the input that did it is in $build/" >&2
+fi
+exit "$status"
