@@ -31,18 +31,20 @@ QString Hex(const QString &text)
 QStringList OpeningLog(const QString &local, const QString &user)
 {
     QStringList log{QStringLiteral("W:Connecting to SMTP Server, please wait .."),
-                    QStringLiteral("Y:220 sink.test ESMTP test sink"), QString(),
+                    QStringLiteral("Y:220 sink.test ESMTP test sink"),
+                    QString(),
                     QStringLiteral("W:HELO ") + local,
-                    QStringLiteral("Y:250 sink.test"), QString()};
+                    QStringLiteral("Y:250 sink.test"),
+                    QString()};
     if (user.isEmpty())
         return log;
     log << QStringLiteral("W:AUTH LOGIN")
         << QStringLiteral("Y:500 Error: command 'AUTH' not recognized") << QString()
-        << QStringLiteral("W:EHLO ") + local
-        << QStringLiteral("Y:250-sink.test") << QStringLiteral("Y:250-SIZE 33554432")
-        << QStringLiteral("Y:250-8BITMIME") << QStringLiteral("Y:250-SMTPUTF8")
-        << QStringLiteral("Y:250-AUTH LOGIN PLAIN") << QStringLiteral("Y:250 HELP") << QString()
-        << QStringLiteral("W:AUTH LOGIN") << QStringLiteral("Y:334 VXNlciBOYW1lAA==") << QString()
+        << QStringLiteral("W:EHLO ") + local << QStringLiteral("Y:250-sink.test")
+        << QStringLiteral("Y:250-SIZE 33554432") << QStringLiteral("Y:250-8BITMIME")
+        << QStringLiteral("Y:250-SMTPUTF8") << QStringLiteral("Y:250-AUTH LOGIN PLAIN")
+        << QStringLiteral("Y:250 HELP") << QString() << QStringLiteral("W:AUTH LOGIN")
+        << QStringLiteral("Y:334 VXNlciBOYW1lAA==") << QString()
         << QStringLiteral("W:") + QString::fromLatin1(user.toUtf8().toBase64())
         << QStringLiteral("Y:334 UGFzc3dvcmQA") << QString() << QStringLiteral("W:********");
     return log;
@@ -52,12 +54,22 @@ const QStringList AuthAccepted{QStringLiteral("Y:235 2.7.0 Authentication succes
 
 QStringList ClosingLog(const QString &rcpt)
 {
-    return {QStringLiteral("W:MAIL FROM:Admin"), QStringLiteral("Y:250 OK"), QString(),
-            QStringLiteral("W:RCPT TO:") + rcpt, QStringLiteral("Y:250 OK"), QString(),
-            QStringLiteral("W:DATA"), QStringLiteral("Y:354 End data with <CR><LF>.<CR><LF>"),
-            QString(), QStringLiteral("W:Subject: Vormant"), QStringLiteral("W:."),
-            QStringLiteral("Y:250 2.0.0 Message accepted for delivery"), QString(),
-            QStringLiteral("W:QUIT"), QStringLiteral("Y:221 Bye"), QString()};
+    return {QStringLiteral("W:MAIL FROM:Admin"),
+            QStringLiteral("Y:250 OK"),
+            QString(),
+            QStringLiteral("W:RCPT TO:") + rcpt,
+            QStringLiteral("Y:250 OK"),
+            QString(),
+            QStringLiteral("W:DATA"),
+            QStringLiteral("Y:354 End data with <CR><LF>.<CR><LF>"),
+            QString(),
+            QStringLiteral("W:Subject: Vormant"),
+            QStringLiteral("W:."),
+            QStringLiteral("Y:250 2.0.0 Message accepted for delivery"),
+            QString(),
+            QStringLiteral("W:QUIT"),
+            QStringLiteral("Y:221 Bye"),
+            QString()};
 }
 } // namespace
 
@@ -70,18 +82,31 @@ void tst_Aiosmtpd::deliveries_data()
     QTest::addColumn<QString>("body");
     QTest::addColumn<QByteArray>("storedBody"); // as the server keeps it, dots unstuffed
 
-    QTest::newRow("without credentials") << "" << "" << "bob@example.com" << "bob" << "Hello"
-                                         << QByteArray("Hello");
-    QTest::newRow("with credentials") << "tester" << "secret" << "bob@example.com" << "bob"
+    QTest::newRow("without credentials") << ""
+                                         << ""
+                                         << "bob@example.com"
+                                         << "bob"
+                                         << "Hello" << QByteArray("Hello");
+    QTest::newRow("with credentials") << "tester"
+                                      << "secret"
+                                      << "bob@example.com"
+                                      << "bob"
                                       << "Hello" << QByteArray("Hello");
     QTest::newRow("UTF-8 credentials")
         << QStringLiteral("j\u00FCrgen") << QStringLiteral("p\u00E4ssw\u00F6rd\u2713")
-        << "bob@example.com" << "bob" << "Hello" << QByteArray("Hello");
-    QTest::newRow("recipient without @") << "" << "" << "postmaster" << "postmaster" << "Hello"
-                                         << QByteArray("Hello");
+        << "bob@example.com"
+        << "bob"
+        << "Hello" << QByteArray("Hello");
+    QTest::newRow("recipient without @") << ""
+                                         << ""
+                                         << "postmaster"
+                                         << "postmaster"
+                                         << "Hello" << QByteArray("Hello");
     QTest::newRow("dots and line breaks")
-        << "tester" << "secret" << "bob@example.com" << "bob"
-        << QStringLiteral("first\n.\n..two\r\n.third\rlast")
+        << "tester"
+        << "secret"
+        << "bob@example.com"
+        << "bob" << QStringLiteral("first\n.\n..two\r\n.third\rlast")
         << QByteArray("first\r\n.\r\n..two\r\n.third\r\nlast");
 }
 
@@ -111,18 +136,18 @@ void tst_Aiosmtpd::deliveries()
 
     QCOMPARE(run.boxTexts(), Sent);
     QVERIFY(run.windowUnlocked());
-    QCOMPARE(run.logLines(), OpeningLog(local, user) + (user.isEmpty() ? QStringList() : AuthAccepted) +
+    QCOMPARE(run.logLines(), OpeningLog(local, user) +
+                                 (user.isEmpty() ? QStringList() : AuthAccepted) +
                                  ClosingLog(email));
 
     QCOMPARE(sink.messageCount(), 1);
-    QCOMPARE(sink.envelope(1), (QStringList{QStringLiteral("MAIL FROM:Admin"),
-                                            QStringLiteral("RCPT TO:") + email}));
+    QCOMPARE(sink.envelope(1),
+             (QStringList{QStringLiteral("MAIL FROM:Admin"), QStringLiteral("RCPT TO:") + email}));
     const QByteArray content = sink.content(1);
     const QString stamp = DialogueHelpers::DateTimeIn(content);
     QVERIFY2(stamp == stampBefore || stamp == stampAfter, qPrintable(stamp));
     // The server keeps the data without its end-of-data line.
-    QByteArray expected =
-        DialogueHelpers::MessageData(email, local, stamp, storedBody);
+    QByteArray expected = DialogueHelpers::MessageData(email, local, stamp, storedBody);
     expected.chop(3);
     QCOMPARE(content, expected);
 
@@ -145,13 +170,13 @@ void tst_Aiosmtpd::wrongPassword()
 
     QCOMPARE(run.boxTexts(), Failed);
     QVERIFY(run.windowUnlocked());
-    QCOMPARE(run.logLines(),
-             OpeningLog(QStringLiteral("bob"), QStringLiteral("tester"))
-                 << QStringLiteral("Y:535 5.7.8 Authentication credentials invalid") << QString());
+    QCOMPARE(run.logLines(), OpeningLog(QStringLiteral("bob"), QStringLiteral("tester"))
+                                 << QStringLiteral("Y:535 5.7.8 Authentication credentials invalid")
+                                 << QString());
     QCOMPARE(sink.messageCount(), 0);
     QCOMPARE(sink.authAttempts(),
-             QStringList{QStringLiteral("fail %1 %2").arg(Hex(QStringLiteral("tester")),
-                                                          Hex(QStringLiteral("wrong")))});
+             QStringList{QStringLiteral("fail %1 %2")
+                             .arg(Hex(QStringLiteral("tester")), Hex(QStringLiteral("wrong")))});
 }
 
 void tst_Aiosmtpd::runsOneAfterAnother()

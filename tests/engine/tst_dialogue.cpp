@@ -60,28 +60,34 @@ void tst_Dialogue::successfulRunWithoutAuth()
     run.clickTest();
     QVERIFY(run.waitForRunEnd());
 
-    QCOMPARE(server.commands(),
-             (QList<QByteArray>{"HELO bob", "MAIL FROM:Admin", "RCPT TO:bob@example.com", "DATA",
-                                "QUIT"}));
+    QCOMPARE(server.commands(), (QList<QByteArray>{"HELO bob", "MAIL FROM:Admin",
+                                                   "RCPT TO:bob@example.com", "DATA", "QUIT"}));
     QVERIFY(server.data().startsWith("From:Vormant <Admin>\r\nTo:bob <bob@example.com>\r\n"
                                      "Subject:Vormant\r\n\r\nTest Message Sent: "));
     QVERIFY(server.data().endsWith("\r\nHello\r\n\r\n.\r\n"));
     const QStringList expected{
         QStringLiteral("W:Connecting to SMTP Server, please wait .."),
-        QStringLiteral("Y:220 scripted ESMTP"), QString(),
+        QStringLiteral("Y:220 scripted ESMTP"),
+        QString(),
         QStringLiteral("W:HELO bob"),
-        QStringLiteral("Y:250 scripted"), QString(),
+        QStringLiteral("Y:250 scripted"),
+        QString(),
         QStringLiteral("W:MAIL FROM:Admin"),
-        QStringLiteral("Y:250 2.1.0 Ok"), QString(),
+        QStringLiteral("Y:250 2.1.0 Ok"),
+        QString(),
         QStringLiteral("W:RCPT TO:bob@example.com"),
-        QStringLiteral("Y:250 2.1.5 Ok"), QString(),
+        QStringLiteral("Y:250 2.1.5 Ok"),
+        QString(),
         QStringLiteral("W:DATA"),
-        QStringLiteral("Y:354 End data with <CR><LF>.<CR><LF>"), QString(),
+        QStringLiteral("Y:354 End data with <CR><LF>.<CR><LF>"),
+        QString(),
         QStringLiteral("W:Subject: Vormant"),
         QStringLiteral("W:."),
-        QStringLiteral("Y:250 2.0.0 Ok: queued"), QString(),
+        QStringLiteral("Y:250 2.0.0 Ok: queued"),
+        QString(),
         QStringLiteral("W:QUIT"),
-        QStringLiteral("Y:221 2.0.0 Bye"), QString(),
+        QStringLiteral("Y:221 2.0.0 Bye"),
+        QString(),
     };
     QCOMPARE(run.logLines(), expected);
     QCOMPARE(run.boxTexts(), QStringList{QStringLiteral("Email Sent")});
@@ -142,26 +148,36 @@ void tst_Dialogue::wholeWireOfARun()
 
     const QStringList log{
         QStringLiteral("W:Connecting to SMTP Server, please wait .."),
-        QStringLiteral("Y:220 scripted ESMTP"), QString(),
+        QStringLiteral("Y:220 scripted ESMTP"),
+        QString(),
         QStringLiteral("W:HELO bob"),
-        QStringLiteral("Y:250 scripted"), QString(),
+        QStringLiteral("Y:250 scripted"),
+        QString(),
         QStringLiteral("W:AUTH LOGIN"),
-        QStringLiteral("Y:334 VXNlcm5hbWU6"), QString(),
+        QStringLiteral("Y:334 VXNlcm5hbWU6"),
+        QString(),
         QStringLiteral("W:dXNlcg=="),
-        QStringLiteral("Y:334 UGFzc3dvcmQ6"), QString(),
+        QStringLiteral("Y:334 UGFzc3dvcmQ6"),
+        QString(),
         QStringLiteral("W:********"),
-        QStringLiteral("Y:235 2.7.0 Authentication successful"), QString(),
+        QStringLiteral("Y:235 2.7.0 Authentication successful"),
+        QString(),
         QStringLiteral("W:MAIL FROM:Admin"),
-        QStringLiteral("Y:250 2.1.0 Ok"), QString(),
+        QStringLiteral("Y:250 2.1.0 Ok"),
+        QString(),
         QStringLiteral("W:RCPT TO:bob@example.com"),
-        QStringLiteral("Y:250 2.1.5 Ok"), QString(),
+        QStringLiteral("Y:250 2.1.5 Ok"),
+        QString(),
         QStringLiteral("W:DATA"),
-        QStringLiteral("Y:354 End data with <CR><LF>.<CR><LF>"), QString(),
+        QStringLiteral("Y:354 End data with <CR><LF>.<CR><LF>"),
+        QString(),
         QStringLiteral("W:Subject: Vormant"),
         QStringLiteral("W:."),
-        QStringLiteral("Y:250 2.0.0 Ok: queued"), QString(),
+        QStringLiteral("Y:250 2.0.0 Ok: queued"),
+        QString(),
         QStringLiteral("W:QUIT"),
-        QStringLiteral("Y:221 2.0.0 Bye"), QString(),
+        QStringLiteral("Y:221 2.0.0 Bye"),
+        QString(),
     };
     QCOMPARE(run.logLines(), log);
     QCOMPARE(run.boxTexts(), Sent);
@@ -182,15 +198,16 @@ void tst_Dialogue::bodyOnTheWire_data()
     QTest::newRow("CR LF") << QStringLiteral("a\r\nb") << QByteArray("a\r\nb");
     QTest::newRow("bare CR") << QStringLiteral("a\rb") << QByteArray("a\r\nb");
     QTest::newRow("LF CR") << QStringLiteral("a\n\rb") << QByteArray("a\r\n\r\nb");
-    QTest::newRow("end of data inside") << QStringLiteral("first\n.\nQUIT\nlast")
-                                        << QByteArray("first\r\n..\r\nQUIT\r\nlast");
-    QTest::newRow("end of data with CR LF") << QStringLiteral("x\r\n.\r\n")
-                                            << QByteArray("x\r\n..\r\n");
-    QTest::newRow("dots after bare CRs") << QStringLiteral("a\r.b\r.")
-                                         << QByteArray("a\r\n..b\r\n..");
+    QTest::newRow("end of data inside")
+        << QStringLiteral("first\n.\nQUIT\nlast") << QByteArray("first\r\n..\r\nQUIT\r\nlast");
+    QTest::newRow("end of data with CR LF")
+        << QStringLiteral("x\r\n.\r\n") << QByteArray("x\r\n..\r\n");
+    QTest::newRow("dots after bare CRs")
+        << QStringLiteral("a\r.b\r.") << QByteArray("a\r\n..b\r\n..");
     QTest::newRow("blanks only") << QStringLiteral("   ") << QByteArray("   ");
     QTest::newRow("UTF-8") << QStringLiteral("Gr\u00FC\u00DFe \u2713")
-                           << QByteArray("Gr\xC3\xBC\xC3\x9F" "e \xE2\x9C\x93");
+                           << QByteArray("Gr\xC3\xBC\xC3\x9F"
+                                         "e \xE2\x9C\x93");
 }
 
 void tst_Dialogue::bodyOnTheWire()
@@ -242,9 +259,8 @@ void tst_Dialogue::recipients()
     run.clickTest();
     QVERIFY(run.waitForRunEnd());
 
-    QCOMPARE(server.commands(),
-             (Commands{"HELO " + local.toUtf8(), "MAIL FROM:Admin", "RCPT TO:" + rcpt.toUtf8(),
-                       "DATA", "QUIT"}));
+    QCOMPARE(server.commands(), (Commands{"HELO " + local.toUtf8(), "MAIL FROM:Admin",
+                                          "RCPT TO:" + rcpt.toUtf8(), "DATA", "QUIT"}));
     const QString stamp = DialogueHelpers::DateTimeIn(server.data());
     QCOMPARE(server.data(), DialogueHelpers::MessageData(email, local, stamp, "Hello"));
     QVERIFY(run.logLines().contains(QStringLiteral("W:HELO ") + local));
@@ -255,7 +271,8 @@ void tst_Dialogue::textGoesOutAsUtf8()
 {
     // Byte by byte, so that characters of several bytes are cut apart too.
     Script script = ScriptedServer::AcceptingScript(false);
-    script[0] = ScriptedServer::Say("220 Gr\xC3\xBC\xC3\x9F" "e \xE2\x9C\x93\r\n");
+    script[0] = ScriptedServer::Say("220 Gr\xC3\xBC\xC3\x9F"
+                                    "e \xE2\x9C\x93\r\n");
     ScriptedServer server(DialogueHelpers::InPieces(script, 1, 1));
     EngineRun run;
     const QString email = QStringLiteral("j\u00F6rg@b\u00FCcher.example");
@@ -263,12 +280,14 @@ void tst_Dialogue::textGoesOutAsUtf8()
     run.clickTest();
     QVERIFY(run.waitForRunEnd());
 
-    QCOMPARE(server.commands(),
-             (Commands{"HELO j\xC3\xB6rg", "MAIL FROM:Admin", "RCPT TO:j\xC3\xB6rg@b\xC3\xBC" "cher.example",
-                       "DATA", "QUIT"}));
+    QCOMPARE(server.commands(), (Commands{"HELO j\xC3\xB6rg", "MAIL FROM:Admin",
+                                          "RCPT TO:j\xC3\xB6rg@b\xC3\xBC"
+                                          "cher.example",
+                                          "DATA", "QUIT"}));
     const QString stamp = DialogueHelpers::DateTimeIn(server.data());
     QCOMPARE(server.data(), DialogueHelpers::MessageData(email, QStringLiteral("j\u00F6rg"), stamp,
-                                                         "Gr\xC3\xBC\xC3\x9F" "e"));
+                                                         "Gr\xC3\xBC\xC3\x9F"
+                                                         "e"));
     const QStringList log = run.logLines();
     QCOMPARE(log.at(1), QStringLiteral("Y:220 Gr\u00FC\u00DFe \u2713"));
     QVERIFY(log.contains(QStringLiteral("W:RCPT TO:") + email));
@@ -282,8 +301,8 @@ void tst_Dialogue::credentials_data()
     QTest::addColumn<bool>("authenticates");
 
     QTest::newRow("ASCII") << QStringLiteral("user") << QStringLiteral("secret") << true;
-    QTest::newRow("UTF-8") << QStringLiteral("j\u00FCrgen") << QStringLiteral("p\u00E4ssw\u00F6rd\u2713")
-                           << true;
+    QTest::newRow("UTF-8") << QStringLiteral("j\u00FCrgen")
+                           << QStringLiteral("p\u00E4ssw\u00F6rd\u2713") << true;
     QTest::newRow("long") << QStringLiteral("someone@example.com")
                           << QString(120, u'k') + QStringLiteral("!") << true;
     QTest::newRow("blanks") << QStringLiteral(" ") << QStringLiteral("  ") << true;
@@ -312,10 +331,12 @@ void tst_Dialogue::credentials()
         QCOMPARE(log, DialogueHelpers::AcceptingLogWithoutAuth());
         return;
     }
-    QCOMPARE(server.commands().mid(0, 4), (Commands{"HELO bob", "AUTH LOGIN", Base64(user), Base64(pass)}));
+    QCOMPARE(server.commands().mid(0, 4),
+             (Commands{"HELO bob", "AUTH LOGIN", Base64(user), Base64(pass)}));
     QCOMPARE(server.commands().mid(4), FullDialogue.mid(1));
     // The user name's Base64 is shown; in the password's place stands a mask.
-    const qsizetype userLine = log.indexOf(QStringLiteral("W:") + QString::fromLatin1(Base64(user)));
+    const qsizetype userLine =
+        log.indexOf(QStringLiteral("W:") + QString::fromLatin1(Base64(user)));
     QVERIFY(userLine > 0);
     QCOMPARE(log.at(userLine + 3), QStringLiteral("W:********"));
     QVERIFY(!logText.contains(QString::fromLatin1(Base64(pass))));
@@ -333,10 +354,12 @@ void tst_Dialogue::ehloAfterRefusedAuth_data()
     const Script greeting{S::Say("220 scripted\r\n"), S::Say("250 scripted\r\n")};
     const Turn ehloReply = S::Say("250-scripted\r\n250-AUTH LOGIN PLAIN\r\n250 HELP\r\n");
     const Script rest{S::Say("334 VXNlcm5hbWU6\r\n"), S::Say("334 UGFzc3dvcmQ6\r\n"),
-                      S::Say("235 2.7.0 ok\r\n"), S::Say("250 ok\r\n"), S::Say("250 ok\r\n"),
-                      S::Say("354 go on\r\n"), S::Say("250 queued\r\n"), S::Say("221 bye\r\n")};
-    const Commands retried{"HELO bob", "AUTH LOGIN", "EHLO bob", "AUTH LOGIN", "dXNlcg==",
-                           "c2VjcmV0", "MAIL FROM:Admin", "RCPT TO:bob@example.com", "DATA", "QUIT"};
+                      S::Say("235 2.7.0 ok\r\n"),     S::Say("250 ok\r\n"),
+                      S::Say("250 ok\r\n"),           S::Say("354 go on\r\n"),
+                      S::Say("250 queued\r\n"),       S::Say("221 bye\r\n")};
+    const Commands retried{"HELO bob", "AUTH LOGIN", "EHLO bob",        "AUTH LOGIN",
+                           "dXNlcg==", "c2VjcmV0",   "MAIL FROM:Admin", "RCPT TO:bob@example.com",
+                           "DATA",     "QUIT"};
 
     for (const char *refusal : {"500 Error: command 'AUTH' not recognized\r\n",
                                 "502 5.5.1 not implemented\r\n", "503 5.5.1 say EHLO first\r\n"}) {
@@ -346,9 +369,9 @@ void tst_Dialogue::ehloAfterRefusedAuth_data()
     QTest::newRow("AUTH refused again after EHLO")
         << greeting + Script{S::Say("500 no\r\n"), ehloReply, S::Say("503 still no\r\n")}
         << retried.mid(0, 4) << Failed;
-    QTest::newRow("EHLO refused")
-        << greeting + Script{S::Say("500 no\r\n"), S::Say("502 no EHLO here\r\n")}
-        << retried.mid(0, 3) << Failed;
+    QTest::newRow("EHLO refused") << greeting + Script{S::Say("500 no\r\n"),
+                                                       S::Say("502 no EHLO here\r\n")}
+                                  << retried.mid(0, 3) << Failed;
     QTest::newRow("AUTH refused with 504")
         << greeting + Script{S::Say("504 no such mechanism\r\n")} << retried.mid(0, 2) << Failed;
     QTest::newRow("user name refused with 500")
@@ -382,10 +405,9 @@ void tst_Dialogue::ehloAfterRefusedAuth()
         QVERIFY(log.at(ehlo - 2).startsWith(QStringLiteral("Y:5")));
         QCOMPARE(log.at(ehlo - 1), QString());
         if (log.size() > ehlo + 5 && commands.size() > 3) {
-            QCOMPARE(log.mid(ehlo + 1, 4),
-                     (QStringList{QStringLiteral("Y:250-scripted"),
-                                  QStringLiteral("Y:250-AUTH LOGIN PLAIN"),
-                                  QStringLiteral("Y:250 HELP"), QString()}));
+            QCOMPARE(log.mid(ehlo + 1, 4), (QStringList{QStringLiteral("Y:250-scripted"),
+                                                        QStringLiteral("Y:250-AUTH LOGIN PLAIN"),
+                                                        QStringLiteral("Y:250 HELP"), QString()}));
             QCOMPARE(log.at(ehlo + 5), QStringLiteral("W:AUTH LOGIN"));
         }
     }

@@ -58,33 +58,32 @@ void tst_Framing::framer_data()
     QTest::addColumn<QString>("left");
 
     QTest::newRow("one line") << QStringList{"250 ok\r\n"} << QStringList{"250 ok\r\n"} << "";
-    QTest::newRow("byte by byte")
-        << QString("250 ok\r\n").split(QString(), Qt::SkipEmptyParts) << QStringList{"250 ok\r\n"}
-        << "";
-    QTest::newRow("cut between CR and LF") << QStringList{"250 ok\r", "\n"}
-                                           << QStringList{"250 ok\r\n"} << "";
+    QTest::newRow("byte by byte") << QString("250 ok\r\n").split(QString(), Qt::SkipEmptyParts)
+                                  << QStringList{"250 ok\r\n"} << "";
+    QTest::newRow("cut between CR and LF")
+        << QStringList{"250 ok\r", "\n"} << QStringList{"250 ok\r\n"} << "";
     QTest::newRow("bare LF") << QStringList{"250 ok\n"} << QStringList{"250 ok\n"} << "";
     QTest::newRow("three characters") << QStringList{"250\r\n"} << QStringList{"250\r\n"} << "";
     QTest::newRow("shorter line") << QStringList{"25\r\n"} << QStringList{"25\r\n"} << "";
     QTest::newRow("empty line") << QStringList{"\r\n"} << QStringList{"\r\n"} << "";
-    QTest::newRow("hyphen later in the line") << QStringList{"250 a-b\r\n"}
-                                              << QStringList{"250 a-b\r\n"} << "";
+    QTest::newRow("hyphen later in the line")
+        << QStringList{"250 a-b\r\n"} << QStringList{"250 a-b\r\n"} << "";
     QTest::newRow("multi-line") << QStringList{"250-a\r\n250-b\r\n250 c\r\n"}
                                 << QStringList{"250-a\r\n250-b\r\n250 c\r\n"} << "";
     QTest::newRow("multi-line cut anywhere")
         << QStringList{"25", "0-a\r", "\n250-b\r\n2", "50 c", "\r\n"}
         << QStringList{"250-a\r\n250-b\r\n250 c\r\n"} << "";
-    QTest::newRow("multi-line with bare LF") << QStringList{"250-a\n250 c\n"}
-                                             << QStringList{"250-a\n250 c\n"} << "";
+    QTest::newRow("multi-line with bare LF")
+        << QStringList{"250-a\n250 c\n"} << QStringList{"250-a\n250 c\n"} << "";
     QTest::newRow("continuation line of four characters")
         << QStringList{"250-\r\n250 x\r\n"} << QStringList{"250-\r\n250 x\r\n"} << "";
-    QTest::newRow("two replies in one arrival") << QStringList{"220 a\r\n250 b\r\n"}
-                                                << QStringList{"220 a\r\n", "250 b\r\n"} << "";
-    QTest::newRow("reply and the start of another") << QStringList{"220 a\r\n25"}
-                                                    << QStringList{"220 a\r\n"} << "25";
+    QTest::newRow("two replies in one arrival")
+        << QStringList{"220 a\r\n250 b\r\n"} << QStringList{"220 a\r\n", "250 b\r\n"} << "";
+    QTest::newRow("reply and the start of another")
+        << QStringList{"220 a\r\n25"} << QStringList{"220 a\r\n"} << "25";
     QTest::newRow("no line end yet") << QStringList{"250 ok"} << QStringList{} << "250 ok";
-    QTest::newRow("continuation without its last line") << QStringList{"250-a\r\n250-b\r\n"}
-                                                         << QStringList{} << "250-a\r\n250-b\r\n";
+    QTest::newRow("continuation without its last line")
+        << QStringList{"250-a\r\n250-b\r\n"} << QStringList{} << "250-a\r\n250-b\r\n";
 }
 
 void tst_Framing::framer()
@@ -110,7 +109,8 @@ void tst_Framing::framerBoundsAReplyWithoutEnd_data()
 {
     QTest::addColumn<QString>("line");
     QTest::newRow("one endless line") << QString(1000, u'x');
-    QTest::newRow("endless continuation lines") << QStringLiteral("250-%1\r\n").arg(QString(90, u'y'));
+    QTest::newRow("endless continuation lines")
+        << QStringLiteral("250-%1\r\n").arg(QString(90, u'y'));
 }
 
 void tst_Framing::framerBoundsAReplyWithoutEnd()
@@ -156,8 +156,8 @@ void tst_Framing::framedRuns_data()
         << DialogueHelpers::InPieces(accepting, 1, 0) << FullDialogue << acceptingLog << Sent;
     QTest::newRow("pieces of three bytes, 5 ms apart")
         << DialogueHelpers::InPieces(accepting, 3, 5) << FullDialogue << acceptingLog << Sent;
-    QTest::newRow("bare line feeds") << WithLineEnds(accepting, "\n") << FullDialogue
-                                     << acceptingLog << Sent;
+    QTest::newRow("bare line feeds")
+        << WithLineEnds(accepting, "\n") << FullDialogue << acceptingLog << Sent;
     QTest::newRow("bare line feeds byte by byte")
         << DialogueHelpers::InPieces(WithLineEnds(accepting, "\n"), 1, 1) << FullDialogue
         << acceptingLog << Sent;
@@ -168,10 +168,28 @@ void tst_Framing::framedRuns_data()
                   ScriptedServer::Say("354\r\n"), ScriptedServer::Say("250\r\n"),
                   ScriptedServer::Say("221\r\n")}
         << FullDialogue
-        << QStringList{Connecting, "Y:220", "", "W:HELO bob", "Y:250", "",
-                       "W:MAIL FROM:Admin", "Y:250", "", "W:RCPT TO:bob@example.com", "Y:250", "",
-                       "W:DATA", "Y:354", "", "W:Subject: Vormant", "W:.", "Y:250", "",
-                       "W:QUIT", "Y:221", ""}
+        << QStringList{Connecting,
+                       "Y:220",
+                       "",
+                       "W:HELO bob",
+                       "Y:250",
+                       "",
+                       "W:MAIL FROM:Admin",
+                       "Y:250",
+                       "",
+                       "W:RCPT TO:bob@example.com",
+                       "Y:250",
+                       "",
+                       "W:DATA",
+                       "Y:354",
+                       "",
+                       "W:Subject: Vormant",
+                       "W:.",
+                       "Y:250",
+                       "",
+                       "W:QUIT",
+                       "Y:221",
+                       ""}
         << Sent;
 
     Script multiLine = accepting;
@@ -207,16 +225,22 @@ void tst_Framing::framedRuns_data()
     Script extraAfterData = accepting;
     extraAfterData[5] = ScriptedServer::Say("250 queued\r\n221 bye\r\n");
     QStringList extraAfterDataLog = acceptingLog.mid(0, 17);
-    extraAfterDataLog << "Y:250 queued" << "" << "Y:221 bye" << "";
+    extraAfterDataLog << "Y:250 queued"
+                      << ""
+                      << "Y:221 bye"
+                      << "";
     QTest::newRow("reply to the data with a reply nobody asked for")
         << extraAfterData << FullDialogue.mid(0, 4) << extraAfterDataLog << Failed;
 
     Script twoAfterQuit = accepting;
     twoAfterQuit[6] = ScriptedServer::Say("221 a\r\n221 b\r\n");
     QStringList twoAfterQuitLog = acceptingLog.mid(0, 20);
-    twoAfterQuitLog << "Y:221 a" << "" << "Y:221 b" << "";
-    QTest::newRow("two replies after QUIT") << twoAfterQuit << FullDialogue << twoAfterQuitLog
-                                            << Sent;
+    twoAfterQuitLog << "Y:221 a"
+                    << ""
+                    << "Y:221 b"
+                    << "";
+    QTest::newRow("two replies after QUIT")
+        << twoAfterQuit << FullDialogue << twoAfterQuitLog << Sent;
 }
 
 void tst_Framing::framedRuns()
@@ -246,18 +270,18 @@ void tst_Framing::oversizedReplies_data()
     QTest::newRow("greeting that never ends its line")
         << Script{ScriptedServer::SayForever(QByteArray(4096, 'x'))} << Commands{};
     QTest::newRow("greeting of endless continuation lines")
-        << Script{ScriptedServer::SayForever("220-" + QByteArray(200, 'c') + "\r\n")}
-        << Commands{};
+        << Script{ScriptedServer::SayForever("220-" + QByteArray(200, 'c') + "\r\n")} << Commands{};
     QTest::newRow("reply to HELO that never ends")
-        << Script{ScriptedServer::Say("220 hi\r\n"), ScriptedServer::SayForever(QByteArray(4096, 'y'))}
+        << Script{ScriptedServer::Say("220 hi\r\n"),
+                  ScriptedServer::SayForever(QByteArray(4096, 'y'))}
         << Commands{"HELO bob"};
     // Not endless, but far more than any reply: what was not asked for is
     // shown only as far as a reply could go.
     QByteArray flood = "220 hi\r\n";
     while (flood.size() < 4 * 1024 * 1024)
         flood += "250 unasked for\r\n";
-    QTest::newRow("greeting followed by a flood of replies") << Script{ScriptedServer::Say(flood)}
-                                                             << Commands{};
+    QTest::newRow("greeting followed by a flood of replies")
+        << Script{ScriptedServer::Say(flood)} << Commands{};
 }
 
 void tst_Framing::oversizedReplies()

@@ -39,7 +39,8 @@ QString WaitForWindow(const XvfbDisplay &display)
 bool Type(const XvfbDisplay &display, const QString &text)
 {
     bool ok = false;
-    display.xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), text}, &ok);
+    display.xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), text},
+                    &ok);
     return ok;
 }
 
@@ -102,15 +103,16 @@ void tst_Program::leavingDuringARun()
     bool asked = false;
     if (byExitButton) {
         // The middle of Exit, inside the frame.
-        const QPoint exit = TwipsRect(120, 120, 0, 0).topLeft() +
-                            TwipsRect(5280, 840, 975, 375).center();
+        const QPoint exit =
+            TwipsRect(120, 120, 0, 0).topLeft() + TwipsRect(5280, 840, 975, 375).center();
         display.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
                          QString::number(exit.x()), QString::number(exit.y()),
                          QStringLiteral("click"), QStringLiteral("1")},
                         &asked);
     } else {
         display.run(QStringLiteral("/usr/bin/python3"),
-                    {QStringLiteral(VORMANT_TEST_SUPPORT_DIR "/x11_close_window.py"), window}, &asked);
+                    {QStringLiteral(VORMANT_TEST_SUPPORT_DIR "/x11_close_window.py"), window},
+                    &asked);
     }
     QVERIFY(asked);
 

@@ -71,10 +71,14 @@ void tst_ServerAddress::socketGetsHostAndPort_data()
     QTest::addColumn<int>("port");
 
     // Refused or answered, the socket shows where it went.
-    QTest::newRow("IPv4 without port") << "127.0.0.1" << "127.0.0.1" << 25;
-    QTest::newRow("bare IPv6") << "::1" << "::1" << 25;
-    QTest::newRow("IPv6 in brackets") << "[::1]" << "::1" << 25;
-    QTest::newRow("IPv4 with port") << "127.0.0.1:9" << "127.0.0.1" << 9;
+    QTest::newRow("IPv4 without port") << "127.0.0.1"
+                                       << "127.0.0.1" << 25;
+    QTest::newRow("bare IPv6") << "::1"
+                               << "::1" << 25;
+    QTest::newRow("IPv6 in brackets") << "[::1]"
+                                      << "::1" << 25;
+    QTest::newRow("IPv4 with port") << "127.0.0.1:9"
+                                    << "127.0.0.1" << 9;
 }
 
 void tst_ServerAddress::socketGetsHostAndPort()

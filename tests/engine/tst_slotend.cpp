@@ -113,30 +113,31 @@ void tst_SlotEnd::endings_data()
         << AcceptingWithAuth(2, S::Say("504 no such mechanism\r\n")) << true << 0 << 0
         << authDialogue.mid(0, 2) << QStringList{"Y:504 no such mechanism", ""} << Failed;
     QTest::newRow("user refused") << AcceptingWithAuth(3, S::Say("535 no\r\n")) << true << 0 << 0
-                                  << authDialogue.mid(0, 3) << QStringList{"Y:535 no", ""} << Failed;
+                                  << authDialogue.mid(0, 3) << QStringList{"Y:535 no", ""}
+                                  << Failed;
     QTest::newRow("password refused")
         << AcceptingWithAuth(4, S::Say("535 5.7.8 invalid\r\n")) << true << 0 << 0 << authDialogue
         << QStringList{"W:********", "Y:535 5.7.8 invalid", ""} << Failed;
-    QTest::newRow("sender refused") << Accepting(2, S::Say("550 no\r\n")) << false << 0 << 0
-                                    << FullDialogue.mid(0, 2) << QStringList{"Y:550 no", ""}
-                                    << Failed;
-    QTest::newRow("recipient refused") << Accepting(3, S::Say("550 unknown\r\n")) << false << 0
-                                       << 0 << FullDialogue.mid(0, 3)
-                                       << QStringList{"Y:550 unknown", ""} << Failed;
+    QTest::newRow("sender refused")
+        << Accepting(2, S::Say("550 no\r\n")) << false << 0 << 0 << FullDialogue.mid(0, 2)
+        << QStringList{"Y:550 no", ""} << Failed;
+    QTest::newRow("recipient refused")
+        << Accepting(3, S::Say("550 unknown\r\n")) << false << 0 << 0 << FullDialogue.mid(0, 3)
+        << QStringList{"Y:550 unknown", ""} << Failed;
     QTest::newRow("DATA refused") << Accepting(4, S::Say("554 no data\r\n")) << false << 0 << 0
                                   << FullDialogue.mid(0, 4) << QStringList{"Y:554 no data", ""}
                                   << Failed;
-    QTest::newRow("message refused") << Accepting(5, S::Say("552 too big\r\n")) << false << 0 << 0
-                                     << FullDialogue.mid(0, 4)
-                                     << QStringList{"W:.", "Y:552 too big", ""} << Failed;
-    QTest::newRow("reply of two characters") << Accepting(1, S::Say("25\r\n")) << false << 0 << 0
-                                             << Commands{"HELO bob"} << QStringList{"Y:25", ""}
-                                             << Failed;
+    QTest::newRow("message refused")
+        << Accepting(5, S::Say("552 too big\r\n")) << false << 0 << 0 << FullDialogue.mid(0, 4)
+        << QStringList{"W:.", "Y:552 too big", ""} << Failed;
+    QTest::newRow("reply of two characters")
+        << Accepting(1, S::Say("25\r\n")) << false << 0 << 0 << Commands{"HELO bob"}
+        << QStringList{"Y:25", ""} << Failed;
 
     // The server hangs up before the dialogue has ended. Having hung up, it
     // reads nothing more: the command answering its last reply is not counted.
-    QTest::newRow("close instead of a greeting") << Script{S::SayThenClose("")} << false << 0 << 0
-                                                 << Commands{} << QStringList{} << Failed;
+    QTest::newRow("close instead of a greeting")
+        << Script{S::SayThenClose("")} << false << 0 << 0 << Commands{} << QStringList{} << Failed;
     QTest::newRow("close after the greeting")
         << Script{S::SayThenClose("220 hi\r\n")} << false << 0 << 0 << Commands{}
         << QStringList{"W:HELO bob"} << Failed;
@@ -144,8 +145,8 @@ void tst_SlotEnd::endings_data()
         << Accepting(1, S::SayThenClose("250 half a rep")) << false << 0 << 0
         << Commands{"HELO bob"} << QStringList{"W:HELO bob", "Y:250 half a rep"} << Failed;
     // A reset may take unread data with it; only the verdict is sure.
-    QTest::newRow("reset instead of a greeting") << Script{Reset("")} << false << 0 << 0
-                                                 << Commands{} << QStringList{} << Failed;
+    QTest::newRow("reset instead of a greeting")
+        << Script{Reset("")} << false << 0 << 0 << Commands{} << QStringList{} << Failed;
     QTest::newRow("close instead of the reply to the data")
         << Accepting(5, S::SayThenClose("")) << false << 0 << 0 << FullDialogue.mid(0, 4)
         << QStringList{"W:Subject: Vormant", "W:."} << Failed;
@@ -154,18 +155,17 @@ void tst_SlotEnd::endings_data()
         << QStringList{"Y:250 ok", "", "W:DATA"} << Failed;
 
     // Once QUIT is out, every end of the connection ends the slot as sent.
-    QTest::newRow("QUIT answered 221") << Accepting(6, S::Say("221 bye\r\n")) << false << 0 << 0
-                                       << FullDialogue << QStringList{"W:QUIT", "Y:221 bye", ""}
-                                       << Sent;
+    QTest::newRow("QUIT answered 221")
+        << Accepting(6, S::Say("221 bye\r\n")) << false << 0 << 0 << FullDialogue
+        << QStringList{"W:QUIT", "Y:221 bye", ""} << Sent;
     QTest::newRow("QUIT answered with an accepted code")
         << Accepting(6, S::Say("250 ok\r\n")) << false << 0 << 0 << FullDialogue
         << QStringList{"W:QUIT", "Y:250 ok", ""} << Sent;
-    QTest::newRow("QUIT answered 500") << Accepting(6, S::Say("500 what\r\n")) << false << 0 << 0
-                                       << FullDialogue << QStringList{"W:QUIT", "Y:500 what", ""}
-                                       << Sent;
+    QTest::newRow("QUIT answered 500")
+        << Accepting(6, S::Say("500 what\r\n")) << false << 0 << 0 << FullDialogue
+        << QStringList{"W:QUIT", "Y:500 what", ""} << Sent;
     QTest::newRow("QUIT answered by a close") << Accepting(6, S::SayThenClose("")) << false << 0
-                                              << 0 << FullDialogue << QStringList{"W:QUIT"}
-                                              << Sent;
+                                              << 0 << FullDialogue << QStringList{"W:QUIT"} << Sent;
     QTest::newRow("QUIT answered by a reset") << Accepting(6, Reset("")) << false << 0 << 0
                                               << FullDialogue << QStringList{"W:QUIT"} << Sent;
     QTest::newRow("QUIT answered by half a reply and a close")
@@ -175,11 +175,11 @@ void tst_SlotEnd::endings_data()
                                          << FullDialogue << QStringList{"W:QUIT"} << Sent;
 
     // No wait is without limit.
-    QTest::newRow("greeting never comes") << Script{S::Silence()} << false << 300 << 0
-                                          << Commands{} << QStringList{} << Failed;
-    QTest::newRow("reply to HELO never comes") << Accepting(1, S::Silence()) << false << 300 << 0
-                                               << Commands{"HELO bob"}
-                                               << QStringList{"W:HELO bob"} << Failed;
+    QTest::newRow("greeting never comes")
+        << Script{S::Silence()} << false << 300 << 0 << Commands{} << QStringList{} << Failed;
+    QTest::newRow("reply to HELO never comes")
+        << Accepting(1, S::Silence()) << false << 300 << 0 << Commands{"HELO bob"}
+        << QStringList{"W:HELO bob"} << Failed;
     QTest::newRow("reply to the password never comes")
         << AcceptingWithAuth(4, S::Silence()) << true << 300 << 0 << authDialogue
         << QStringList{"W:********"} << Failed;
@@ -188,8 +188,8 @@ void tst_SlotEnd::endings_data()
         << QStringList{"W:Subject: Vormant", "W:."} << Failed;
     // A reply that trickles in does not buy itself more time.
     QTest::newRow("greeting trickles in slower than the limit")
-        << Script{S::SayInPieces("220 " + QByteArray(60, 'z') + "\r\n", 1, 40)} << false << 500
-        << 0 << Commands{} << QStringList{} << Failed;
+        << Script{S::SayInPieces("220 " + QByteArray(60, 'z') + "\r\n", 1, 40)} << false << 500 << 0
+        << Commands{} << QStringList{} << Failed;
 }
 
 void tst_SlotEnd::endings()
@@ -361,8 +361,9 @@ void tst_SlotEnd::secondRun()
 
     QCOMPARE(run.boxTexts(), firstBoxes + secondBoxes);
     const QStringList log = run.logLines();
-    QCOMPARE(log.mid(0, 2), (QStringList{QStringLiteral("W:Connecting to SMTP Server, please wait .."),
-                                         QStringLiteral("Y:220 the second server")}));
+    QCOMPARE(log.mid(0, 2),
+             (QStringList{QStringLiteral("W:Connecting to SMTP Server, please wait .."),
+                          QStringLiteral("Y:220 the second server")}));
     QCOMPARE(log.count(QStringLiteral("W:Connecting to SMTP Server, please wait ..")), 1);
     QCOMPARE(secondServer.commands(), secondBoxes == Sent ? FullDialogue : FullDialogue.mid(0, 3));
     QVERIFY(run.windowUnlocked());

@@ -30,36 +30,68 @@ void tst_TestClick::formFillErrors_data()
     const QString badPort = QStringLiteral("The server's port must be a number from 1 to 65535");
     const QString ok = QStringLiteral("%1");
 
-    QTest::newRow("no message") << "" << "bob@example.com" << ok << missing;
-    QTest::newRow("no recipient") << "Hello" << "" << ok << missing;
-    QTest::newRow("no server") << "Hello" << "bob@example.com" << "" << missing;
+    QTest::newRow("no message") << ""
+                                << "bob@example.com" << ok << missing;
+    QTest::newRow("no recipient") << "Hello"
+                                  << "" << ok << missing;
+    QTest::newRow("no server") << "Hello"
+                               << "bob@example.com"
+                               << "" << missing;
 
     QTest::newRow("recipient with CR LF and a command")
-        << "Hello" << "bob@example.com\r\nRCPT TO:eve@example.com" << ok << badEmail;
-    QTest::newRow("recipient with CR") << "Hello" << "bob@example.com\r" << ok << badEmail;
-    QTest::newRow("recipient with LF") << "Hello" << "bob\n@example.com" << ok << badEmail;
-    QTest::newRow("recipient with NUL") << "Hello" << QStringLiteral("bob%1@example.com").arg(QChar(0))
-                                        << ok << badEmail;
-    QTest::newRow("recipient with 0x01") << "Hello" << "\x01" "bob@example.com" << ok << badEmail;
-    QTest::newRow("recipient with 0x1F") << "Hello" << "bob@example.com\x1f" << ok << badEmail;
-    QTest::newRow("recipient with TAB") << "Hello" << "bob\t@example.com" << ok << badEmail;
+        << "Hello"
+        << "bob@example.com\r\nRCPT TO:eve@example.com" << ok << badEmail;
+    QTest::newRow("recipient with CR") << "Hello"
+                                       << "bob@example.com\r" << ok << badEmail;
+    QTest::newRow("recipient with LF") << "Hello"
+                                       << "bob\n@example.com" << ok << badEmail;
+    QTest::newRow("recipient with NUL")
+        << "Hello" << QStringLiteral("bob%1@example.com").arg(QChar(0)) << ok << badEmail;
+    QTest::newRow("recipient with 0x01") << "Hello"
+                                         << "\x01"
+                                            "bob@example.com"
+                                         << ok << badEmail;
+    QTest::newRow("recipient with 0x1F") << "Hello"
+                                         << "bob@example.com\x1f" << ok << badEmail;
+    QTest::newRow("recipient with TAB") << "Hello"
+                                        << "bob\t@example.com" << ok << badEmail;
 
-    QTest::newRow("port 0") << "Hello" << "bob@example.com" << "127.0.0.1:0" << badPort;
-    QTest::newRow("port 65536") << "Hello" << "bob@example.com" << "127.0.0.1:65536" << badPort;
-    QTest::newRow("port of six digits") << "Hello" << "bob@example.com" << "127.0.0.1:000025"
-                                        << badPort;
-    QTest::newRow("empty port") << "Hello" << "bob@example.com" << "127.0.0.1:" << badPort;
-    QTest::newRow("port by name") << "Hello" << "bob@example.com" << "127.0.0.1:smtp" << badPort;
-    QTest::newRow("negative port") << "Hello" << "bob@example.com" << "127.0.0.1:-25" << badPort;
-    QTest::newRow("port with a sign") << "Hello" << "bob@example.com" << "127.0.0.1:+25" << badPort;
-    QTest::newRow("port with a blank") << "Hello" << "bob@example.com" << "127.0.0.1: 25"
-                                       << badPort;
-    QTest::newRow("hexadecimal port") << "Hello" << "bob@example.com" << "127.0.0.1:0x19"
-                                      << badPort;
-    QTest::newRow("IPv6 with empty port") << "Hello" << "bob@example.com" << "[::1]:" << badPort;
-    QTest::newRow("IPv6 with text after it") << "Hello" << "bob@example.com" << "[::1]25" << badPort;
-    QTest::newRow("IPv6 without closing bracket") << "Hello" << "bob@example.com" << "[::1"
-                                                  << badPort;
+    QTest::newRow("port 0") << "Hello"
+                            << "bob@example.com"
+                            << "127.0.0.1:0" << badPort;
+    QTest::newRow("port 65536") << "Hello"
+                                << "bob@example.com"
+                                << "127.0.0.1:65536" << badPort;
+    QTest::newRow("port of six digits") << "Hello"
+                                        << "bob@example.com"
+                                        << "127.0.0.1:000025" << badPort;
+    QTest::newRow("empty port") << "Hello"
+                                << "bob@example.com"
+                                << "127.0.0.1:" << badPort;
+    QTest::newRow("port by name") << "Hello"
+                                  << "bob@example.com"
+                                  << "127.0.0.1:smtp" << badPort;
+    QTest::newRow("negative port") << "Hello"
+                                   << "bob@example.com"
+                                   << "127.0.0.1:-25" << badPort;
+    QTest::newRow("port with a sign") << "Hello"
+                                      << "bob@example.com"
+                                      << "127.0.0.1:+25" << badPort;
+    QTest::newRow("port with a blank") << "Hello"
+                                       << "bob@example.com"
+                                       << "127.0.0.1: 25" << badPort;
+    QTest::newRow("hexadecimal port") << "Hello"
+                                      << "bob@example.com"
+                                      << "127.0.0.1:0x19" << badPort;
+    QTest::newRow("IPv6 with empty port") << "Hello"
+                                          << "bob@example.com"
+                                          << "[::1]:" << badPort;
+    QTest::newRow("IPv6 with text after it") << "Hello"
+                                             << "bob@example.com"
+                                             << "[::1]25" << badPort;
+    QTest::newRow("IPv6 without closing bracket") << "Hello"
+                                                  << "bob@example.com"
+                                                  << "[::1" << badPort;
 }
 
 void tst_TestClick::formFillErrors()
@@ -76,9 +108,8 @@ void tst_TestClick::formFillErrors()
     // Should a run start after all, it is not left waiting for minutes.
     const int replyTimeoutMs = modQuendel_EmailClient::ReplyTimeoutMs;
     modQuendel_EmailClient::ReplyTimeoutMs = 2000;
-    const auto restore = qScopeGuard([replyTimeoutMs] {
-        modQuendel_EmailClient::ReplyTimeoutMs = replyTimeoutMs;
-    });
+    const auto restore =
+        qScopeGuard([replyTimeoutMs] { modQuendel_EmailClient::ReplyTimeoutMs = replyTimeoutMs; });
 
     EngineRun run;
     run.window().rtbStatus->SetText(QStringLiteral("the log of an earlier run\r\n"));

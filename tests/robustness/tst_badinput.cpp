@@ -258,6 +258,8 @@ void tst_BadInput::sentAsTyped_data()
          QStringLiteral("пароль")},
         {"CJK user name, password with an emoji", QStringLiteral("用户名"),
          QStringLiteral("密码🔑")},
+        {"control characters in user name and password", QString::fromUtf8("u\0s\x1b[0m", 7),
+         QString::fromUtf8("p\x07\x7f\tw", 5)},
         {"blanks around user name and password", QStringLiteral(" user "),
          QStringLiteral(" secret ")},
     };

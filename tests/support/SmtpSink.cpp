@@ -15,9 +15,8 @@ SmtpSink::SmtpSink(const Options &options) : m_host(options.host)
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start(Python, {script, QStringLiteral("--host"), options.host,
                              QStringLiteral("--port"), QString::number(options.port),
-                             QStringLiteral("--user"), options.user,
-                             QStringLiteral("--password"), options.password,
-                             QStringLiteral("--dir"), m_dir.path()});
+                             QStringLiteral("--user"), options.user, QStringLiteral("--password"),
+                             options.password, QStringLiteral("--dir"), m_dir.path()});
     if (!m_process.waitForStarted(StartTimeoutMs)) {
         m_startError = QStringLiteral("cannot start %1: %2").arg(Python, m_process.errorString());
         return;
@@ -78,5 +77,6 @@ QStringList SmtpSink::envelope(int number) const
 
 QStringList SmtpSink::authAttempts() const
 {
-    return QString::fromLatin1(readFile(QStringLiteral("auth.log"))).split(u'\n', Qt::SkipEmptyParts);
+    return QString::fromLatin1(readFile(QStringLiteral("auth.log")))
+        .split(u'\n', Qt::SkipEmptyParts);
 }

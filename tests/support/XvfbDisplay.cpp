@@ -68,7 +68,7 @@ QByteArray XvfbDisplay::xdotool(const QStringList &arguments, bool *ok) const
 QStringList XvfbDisplay::visibleWindows(const QString &title) const
 {
     const QString pattern = QStringLiteral("^%1$").arg(QRegularExpression::escape(title));
-    const QByteArray ids =
-        xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), pattern});
+    const QByteArray ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                    QStringLiteral("--name"), pattern});
     return QString::fromLatin1(ids).split(u'\n', Qt::SkipEmptyParts);
 }

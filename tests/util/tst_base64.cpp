@@ -36,20 +36,18 @@ void tst_Base64::knownEncodings_data()
     QTest::newRow("abc") << QStringLiteral("abc") << QStringLiteral("YWJj");
     QTest::newRow("user") << QStringLiteral("user") << QStringLiteral("dXNlcg==");
     QTest::newRow("three zero bytes") << QString(3, QChar(0)) << QStringLiteral("AAAA");
-    QTest::newRow("zero byte inside") << QStringLiteral("a%1b").arg(QChar(0))
-                                      << QStringLiteral("YQBi");
+    QTest::newRow("zero byte inside")
+        << QStringLiteral("a%1b").arg(QChar(0)) << QStringLiteral("YQBi");
     QTest::newRow("highest ASCII") << QString(3, QChar(0x7F)) << QStringLiteral("f39/");
-    QTest::newRow("Latin-1 letters") << QStringLiteral("\xFB\xFF")
-                                                << QStringLiteral("w7vDvw==");
+    QTest::newRow("Latin-1 letters") << QStringLiteral("\xFB\xFF") << QStringLiteral("w7vDvw==");
     // Beyond ASCII the UTF-8 bytes are encoded: "ÿ" is C3 BF.
-    QTest::newRow("y with diaeresis") << QStringLiteral("\u00FF\u00FF\u00FF")
-                                      << QStringLiteral("w7/Dv8O/");
+    QTest::newRow("y with diaeresis")
+        << QStringLiteral("\u00FF\u00FF\u00FF") << QStringLiteral("w7/Dv8O/");
     QTest::newRow("umlauts") << QStringLiteral("p\u00E4ssw\u00F6rd")
                              << QStringLiteral("cMOkc3N3w7ZyZA==");
     QTest::newRow("euro sign") << QStringLiteral("\u20AC") << QStringLiteral("4oKs");
     QTest::newRow("CJK") << QStringLiteral("\u65E5\u672C") << QStringLiteral("5pel5pys");
-    QTest::newRow("outside the BMP") << QStringLiteral("\U0001F600")
-                                     << QStringLiteral("8J+YgA==");
+    QTest::newRow("outside the BMP") << QStringLiteral("\U0001F600") << QStringLiteral("8J+YgA==");
 }
 
 void tst_Base64::knownEncodings()
@@ -82,10 +80,18 @@ void tst_Base64::matchesQtOnRandomUnicode()
         for (int i = 0; i < length; ++i) {
             char32_t code = 0;
             switch (random.bounded(4)) {
-            case 0: code = random.bounded(0x80u); break;
-            case 1: code = 0x80 + random.bounded(0x780u); break;          // two UTF-8 bytes
-            case 2: code = 0x800 + random.bounded(0xD000u - 0x800u); break; // three, below the surrogates
-            default: code = 0x10000 + random.bounded(0x100000u); break;    // four
+            case 0:
+                code = random.bounded(0x80u);
+                break;
+            case 1:
+                code = 0x80 + random.bounded(0x780u);
+                break; // two UTF-8 bytes
+            case 2:
+                code = 0x800 + random.bounded(0xD000u - 0x800u);
+                break; // three, below the surrogates
+            default:
+                code = 0x10000 + random.bounded(0x100000u);
+                break; // four
             }
             text += QString::fromUcs4(&code, 1);
         }

@@ -59,7 +59,8 @@ void tst_Pause::handlesEventsMeanwhile()
     connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
     ticker.start();
     bool posted = false;
-    QMetaObject::invokeMethod(this, [&posted] { posted = true; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [&posted] { posted = true; }, Qt::QueuedConnection);
 
     Pause(0.5);
 
