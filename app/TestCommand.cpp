@@ -7,6 +7,10 @@
 
 void frmMain::cmdTest_Click()
 {
+    // The reply to QUIT unlocks Test up to one monitor tick before the run
+    // has ended; a click in that gap must not start a run over the old one.
+    if (tmrEmail->isActive())
+        return;
     txtOver->setFocus();
     cmdTest->setEnabled(false);
 
