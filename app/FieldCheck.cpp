@@ -1,5 +1,6 @@
 #include "app/FieldCheck.h"
 
+#include "engine/MessageText.h"
 #include "engine/ServerAddress.h"
 
 #include <algorithm>
@@ -23,12 +24,16 @@ QString FieldCheckError(const QString &message, const QString &email, const QStr
     // let the field write commands of its own.
     if (HasControlCharacter(email))
         return FormFillError +
-               QStringLiteral("The email address may not contain line breaks or control characters");
+               QStringLiteral(
+                   "The email address may not contain line breaks or control characters");
+    // The address goes out between angle brackets, which these would break.
+    if (BreaksPathBrackets(email))
+        return FormFillError +
+               QStringLiteral("The email address may not contain \"<\", \">\" or blanks");
     if (HasControlCharacter(server))
         return FormFillError +
                QStringLiteral("The server name may not contain line breaks or control characters");
     if (!ParseServerAddress(server).valid)
-        return FormFillError +
-               QStringLiteral("The server's port must be a number from 1 to 65535");
+        return FormFillError + QStringLiteral("The server's port must be a number from 1 to 65535");
     return {};
 }

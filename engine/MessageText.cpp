@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <algorithm>
+
 QString LocalPart(const QString &address)
 {
     const qsizetype at = address.indexOf(u'@');
@@ -19,6 +21,22 @@ QString Trim(const QString &text)
     while (last > first && text.at(last - 1) == u' ')
         --last;
     return text.mid(first, last - first);
+}
+
+bool BreaksPathBrackets(const QString &address)
+{
+    const QString path = Trim(address);
+    return path.contains(u'<') || path.contains(u'>') || path.contains(u' ');
+}
+
+QString ReversePath(const QString &user, bool loggingIn)
+{
+    const qsizetype at = user.indexOf(u'@');
+    const bool isAddress = at > 0 && user.lastIndexOf(u'@') < user.size() - 1;
+    const bool fits = std::none_of(user.cbegin(), user.cend(), [](QChar c) {
+        return c.unicode() <= 0x20 || c.unicode() == 0x7F || c == u'<' || c == u'>';
+    });
+    return loggingIn && isAddress && fits ? user : QString();
 }
 
 QString BodyForWire(const QString &body)

@@ -8,6 +8,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 using namespace Module1;
 
 namespace modQuendel_EmailClient {
@@ -29,6 +31,22 @@ bool IsAccepted(const QString &code)
 bool RefusesAuthAfterHelo(const QString &code)
 {
     return code == u"500" || code == u"502" || code == u"503";
+}
+
+// A refusal is a reply with a code. After one, the client still ends the
+// session the polite way, so that servers log a QUIT rather than a lost
+// connection; except after 421, with which the server closes by itself.
+bool IsRefusal(const QString &code)
+{
+    return code.size() == 3 &&
+           std::all_of(code.cbegin(), code.cend(),
+                       [](QChar c) { return c >= u'0' && c <= u'9'; }) &&
+           code != u"421";
+}
+
+bool LoggingIn()
+{
+    return !SmtpPass.isEmpty() && !SmtpUser.isEmpty();
 }
 
 void LogText(std::uint32_t colour, const QString &text)
@@ -71,7 +89,7 @@ void SendStepCommand(std::int16_t Index)
     switch (SmtpStep) {
     case 0:
         Command(Index, QStringLiteral("HELO ") + local + CRLF);
-        SmtpStep = (!SmtpPass.isEmpty() && !SmtpUser.isEmpty()) ? 1 : 4;
+        SmtpStep = LoggingIn() ? 1 : 4;
         break;
     case 1:
         Command(Index, QStringLiteral("AUTH LOGIN") + CRLF);
@@ -87,11 +105,13 @@ void SendStepCommand(std::int16_t Index)
         SmtpStep = 4;
         break;
     case 4:
-        Command(Index, QStringLiteral("MAIL FROM:") + Trim(MailFrom) + CRLF);
+        Command(Index, QStringLiteral("MAIL FROM:<") + ReversePath(SmtpUser, LoggingIn()) +
+                           QStringLiteral(">") + CRLF);
         SmtpStep = 5;
         break;
     case 5:
-        Command(Index, QStringLiteral("RCPT TO:") + Trim(MailToAt(Index)) + CRLF);
+        Command(Index,
+                QStringLiteral("RCPT TO:<") + Trim(MailToAt(Index)) + QStringLiteral(">") + CRLF);
         SmtpStep = 6;
         break;
     case 6:
@@ -121,6 +141,13 @@ void RetryWithEhlo(std::int16_t Index)
     StartReplyDeadline(ReplyTimeoutMs);
 }
 
+// QUIT goes out, and the connection closes without waiting for its answer.
+void QuitAfterRefusal(std::int16_t Index)
+{
+    if (MainForm->EmailSock->operator()(Index).State() == SocketState::Connected)
+        Command(Index, QStringLiteral("QUIT") + CRLF);
+}
+
 void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
 {
     LogText(Colors::Yellow, reply + CRLF);
@@ -131,10 +158,13 @@ void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
         LogText(Colors::Yellow, Reply.TakeAll().left(ReplyFramer::MaxReplyLength) + CRLF);
         EndDialogue(Index);
     } else if (SmtpStep == 9 || !IsAccepted(code)) {
-        if (SmtpStep == 2 && !EhloRetried && RefusesAuthAfterHelo(code))
+        if (SmtpStep == 2 && !EhloRetried && RefusesAuthAfterHelo(code)) {
             RetryWithEhlo(Index);
-        else
-            EndDialogue(Index);
+            return;
+        }
+        if (SmtpStep != 9 && IsRefusal(code))
+            QuitAfterRefusal(Index);
+        EndDialogue(Index);
     } else {
         SendStepCommand(Index);
     }

@@ -40,7 +40,7 @@ WireModel::WireModel(const QString &to, const QString &user, const QString &pass
     const QByteArray auth = "AUTH LOGIN\r\n";
     const QList<QByteArray> login{auth, Line(QString::fromLatin1(user.toUtf8().toBase64())),
                                   Line(QString::fromLatin1(pass.toUtf8().toBase64()))};
-    const QList<QByteArray> mail{"MAIL FROM:Admin\r\n", Line(QStringLiteral("RCPT TO:") + to),
+    const QList<QByteArray> mail{"MAIL FROM:<>\r\n", Line(QStringLiteral("RCPT TO:<") + to + u'>'),
                                  "DATA\r\n", Message(to, bodyOnWire), "QUIT\r\n"};
     if (withAuth) {
         m_scripts << (QList<QByteArray>{helo} + login + mail)
@@ -57,15 +57,21 @@ bool WireModel::Accept(const QByteArray &answer)
         return true;
     const QByteArray sent = WithoutStamp(answer);
     bool possible = false;
+    m_quitSent = false;
     for (qsizetype i = 0; i < m_scripts.size(); ++i) {
         qsizetype &position = m_positions[i];
-        if (position >= 0 && position < m_scripts[i].size() && m_scripts[i][position] == sent) {
+        const qsizetype last = m_scripts[i].size() - 1;
+        if (position >= 0 && position <= last && m_scripts[i][position] == sent) {
+            m_quitSent = m_quitSent || position == last;
             ++position;
+            possible = true;
+        } else if (position >= 0 && position <= last && sent == "QUIT\r\n") {
+            // The goodbye after a refusal: nothing may follow it.
+            position = last + 1;
             possible = true;
         } else {
             position = -1; // this dialogue is no longer the one going on
         }
     }
-    m_quitSent = sent == "QUIT\r\n";
     return possible;
 }

@@ -5,7 +5,8 @@
 #include <QString>
 
 // What the client may send, answer by answer, with the fixed inputs of a fuzz
-// run: the dialogue with or without AUTH LOGIN, and with the one EHLO retry.
+// run: the dialogue with or without AUTH LOGIN, and with the one EHLO retry;
+// at any point a QUIT that ends it after a refusal.
 // Whatever a server sends, the client's bytes must follow one of these.
 class WireModel
 {
@@ -17,7 +18,9 @@ public:
     // nothing). False when no legal dialogue continues that way.
     bool Accept(const QByteArray &answer);
 
-    // The last answer accepted was QUIT.
+    // The last answer accepted was the QUIT that follows the message. A
+    // refusal of the message is answered with QUIT too; the caller tells the
+    // two apart by whether the slot ended with it.
     bool QuitSent() const { return m_quitSent; }
 
 private:

@@ -4,8 +4,9 @@
 // - nothing crashes, leaks or overflows (the sanitizers watch);
 // - the client's bytes follow a legal dialogue, one answer per arrival;
 // - while the dialogue goes on, the reply being framed stays within 64 KiB;
-// - every stream ends in exactly one outcome, "sent" exactly when QUIT went
-//   out, and one verdict box, after which the window is ready again;
+// - every stream ends in exactly one outcome, "sent" exactly when the QUIT
+//   after the message went out (a QUIT after a refusal ends the slot as
+//   failed), and one verdict box, after which the window is ready again;
 // - the log shows no control characters and never the password's Base64.
 //
 // Input: the first byte chooses the run (bit 0: with user name and password;
@@ -165,11 +166,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const bool endless = data[0] & 8;
 
     QByteArray stream; // everything the server sent
+    bool refusalQuit = false;
     const auto deliver = [&](const QByteArray &piece) {
         stream += piece;
         socket.Receive(piece);
         if (!wire.Accept(sink))
             Broken("the client sent what no dialogue allows");
+        // A QUIT that ends the slot at once answered a refusal.
+        refusalQuit = refusalQuit || (sink.endsWith("QUIT\r\n") && Engine::SlotEnded[1]);
+        if (refusalQuit && Engine::SentCount != 0)
+            Broken("a refusal counted as sent");
         sink.clear();
         if (!Engine::SlotEnded[1] && Engine::Reply.Overflowed())
             Broken("a reply past 64 KiB did not end the slot");
@@ -193,7 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         Broken("the stream ended and the slot did not");
     if (Engine::SentCount + Engine::ErrorCount != 1)
         Broken("a slot ended other than exactly once");
-    if ((Engine::SentCount == 1) != wire.QuitSent())
+    if ((Engine::SentCount == 1) != (wire.QuitSent() && !refusalQuit))
         Broken("sent without QUIT, or QUIT sent and the slot failed");
 
     Engine::MonitorTick();

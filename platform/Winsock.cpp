@@ -8,14 +8,22 @@ namespace {
 std::int32_t ErrorNumberFor(QAbstractSocket::SocketError socketError)
 {
     switch (socketError) {
-    case QAbstractSocket::ConnectionRefusedError: return 10061;
-    case QAbstractSocket::HostNotFoundError: return 11001;
-    case QAbstractSocket::SocketTimeoutError: return 10060;
-    case QAbstractSocket::RemoteHostClosedError: return 10054;
-    case QAbstractSocket::NetworkError: return 10051;
-    case QAbstractSocket::SocketAccessError: return 10013;
-    case QAbstractSocket::SocketResourceError: return 10055;
-    default: return 10000 + int(socketError);
+    case QAbstractSocket::ConnectionRefusedError:
+        return 10061;
+    case QAbstractSocket::HostNotFoundError:
+        return 11001;
+    case QAbstractSocket::SocketTimeoutError:
+        return 10060;
+    case QAbstractSocket::RemoteHostClosedError:
+        return 10054;
+    case QAbstractSocket::NetworkError:
+        return 10051;
+    case QAbstractSocket::SocketAccessError:
+        return 10013;
+    case QAbstractSocket::SocketResourceError:
+        return 10055;
+    default:
+        return 10000 + int(socketError);
     }
 }
 } // namespace
@@ -68,6 +76,9 @@ void Winsock::SendData(const QString &Text)
 
 void Winsock::Close()
 {
+    // What was queued still goes out (a last QUIT); what was not read is dropped.
+    if (m_socket.state() == QAbstractSocket::ConnectedState)
+        m_socket.flush();
     m_closing = true;
     m_socket.abort();
     m_closing = false;
@@ -102,9 +113,14 @@ void Winsock::onStateChanged(QAbstractSocket::SocketState state)
     if (m_closing)
         return;
     switch (state) {
-    case QAbstractSocket::HostLookupState: m_state = SocketState::ResolvingHost; break;
-    case QAbstractSocket::ConnectingState: m_state = SocketState::Connecting; break;
-    default: break; // connected, closed and errors are settled by their own signals
+    case QAbstractSocket::HostLookupState:
+        m_state = SocketState::ResolvingHost;
+        break;
+    case QAbstractSocket::ConnectingState:
+        m_state = SocketState::Connecting;
+        break;
+    default:
+        break; // connected, closed and errors are settled by their own signals
     }
 }
 

@@ -90,7 +90,7 @@ xdotool key Tab space
 
 wait_for 30 test -e "$work/mail/1.envelope" || fail "no message reached the server: $(cat "$work/server.log")"
 
-printf 'MAIL FROM:Admin\nRCPT TO:bob@example.com\n' | cmp - "$work/mail/1.envelope" ||
+printf 'MAIL FROM:<>\nRCPT TO:<bob@example.com>\n' | cmp - "$work/mail/1.envelope" ||
     fail "envelope: $(cat "$work/mail/1.envelope")"
 grep -qx "ok $(printf tester | od -An -tx1 | tr -d ' \n') $(printf secret | od -An -tx1 | tr -d ' \n')" \
     "$work/mail/auth.log" || fail "authentication: $(cat "$work/mail/auth.log")"

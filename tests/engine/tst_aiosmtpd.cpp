@@ -52,12 +52,16 @@ QStringList OpeningLog(const QString &local, const QString &user)
 
 const QStringList AuthAccepted{QStringLiteral("Y:235 2.7.0 Authentication successful"), QString()};
 
-QStringList ClosingLog(const QString &rcpt)
+// The refusal of a wrong password, and the QUIT that follows it.
+const QStringList AuthRefused{QStringLiteral("Y:535 5.7.8 Authentication credentials invalid"),
+                              QString(), QStringLiteral("W:QUIT")};
+
+QStringList ClosingLog(const QString &rcpt, const QString &sender = {})
 {
-    return {QStringLiteral("W:MAIL FROM:Admin"),
+    return {QStringLiteral("W:MAIL FROM:<") + sender + QStringLiteral(">"),
             QStringLiteral("Y:250 OK"),
             QString(),
-            QStringLiteral("W:RCPT TO:") + rcpt,
+            QStringLiteral("W:RCPT TO:<") + rcpt + QStringLiteral(">"),
             QStringLiteral("Y:250 OK"),
             QString(),
             QStringLiteral("W:DATA"),
@@ -81,33 +85,40 @@ void tst_Aiosmtpd::deliveries_data()
     QTest::addColumn<QString>("local");
     QTest::addColumn<QString>("body");
     QTest::addColumn<QByteArray>("storedBody"); // as the server keeps it, dots unstuffed
+    QTest::addColumn<QString>("sender");        // the envelope's reverse-path
 
     QTest::newRow("without credentials") << ""
                                          << ""
                                          << "bob@example.com"
                                          << "bob"
-                                         << "Hello" << QByteArray("Hello");
+                                         << "Hello" << QByteArray("Hello") << QString();
     QTest::newRow("with credentials") << "tester"
                                       << "secret"
                                       << "bob@example.com"
                                       << "bob"
-                                      << "Hello" << QByteArray("Hello");
+                                      << "Hello" << QByteArray("Hello") << QString();
     QTest::newRow("UTF-8 credentials")
         << QStringLiteral("j\u00FCrgen") << QStringLiteral("p\u00E4ssw\u00F6rd\u2713")
         << "bob@example.com"
         << "bob"
-        << "Hello" << QByteArray("Hello");
+        << "Hello" << QByteArray("Hello") << QString();
     QTest::newRow("recipient without @") << ""
                                          << ""
                                          << "postmaster"
                                          << "postmaster"
-                                         << "Hello" << QByteArray("Hello");
+                                         << "Hello" << QByteArray("Hello") << QString();
     QTest::newRow("dots and line breaks")
         << "tester"
         << "secret"
         << "bob@example.com"
         << "bob" << QStringLiteral("first\n.\n..two\r\n.third\rlast")
-        << QByteArray("first\r\n.\r\n..two\r\n.third\r\nlast");
+        << QByteArray("first\r\n.\r\n..two\r\n.third\r\nlast") << QString();
+    QTest::newRow("user name that is an address")
+        << "alice@example.org"
+        << "secret"
+        << "bob@example.com"
+        << "bob"
+        << "Hello" << QByteArray("Hello") << "alice@example.org";
 }
 
 void tst_Aiosmtpd::deliveries()
@@ -118,6 +129,7 @@ void tst_Aiosmtpd::deliveries()
     QFETCH(QString, local);
     QFETCH(QString, body);
     QFETCH(QByteArray, storedBody);
+    QFETCH(QString, sender);
 
     SmtpSink::Options options;
     if (!user.isEmpty()) {
@@ -138,11 +150,12 @@ void tst_Aiosmtpd::deliveries()
     QVERIFY(run.windowUnlocked());
     QCOMPARE(run.logLines(), OpeningLog(local, user) +
                                  (user.isEmpty() ? QStringList() : AuthAccepted) +
-                                 ClosingLog(email));
+                                 ClosingLog(email, sender));
 
     QCOMPARE(sink.messageCount(), 1);
     QCOMPARE(sink.envelope(1),
-             (QStringList{QStringLiteral("MAIL FROM:Admin"), QStringLiteral("RCPT TO:") + email}));
+             (QStringList{QStringLiteral("MAIL FROM:<") + sender + QStringLiteral(">"),
+                          QStringLiteral("RCPT TO:<") + email + QStringLiteral(">")}));
     const QByteArray content = sink.content(1);
     const QString stamp = DialogueHelpers::DateTimeIn(content);
     QVERIFY2(stamp == stampBefore || stamp == stampAfter, qPrintable(stamp));
@@ -170,9 +183,8 @@ void tst_Aiosmtpd::wrongPassword()
 
     QCOMPARE(run.boxTexts(), Failed);
     QVERIFY(run.windowUnlocked());
-    QCOMPARE(run.logLines(), OpeningLog(QStringLiteral("bob"), QStringLiteral("tester"))
-                                 << QStringLiteral("Y:535 5.7.8 Authentication credentials invalid")
-                                 << QString());
+    QCOMPARE(run.logLines(),
+             OpeningLog(QStringLiteral("bob"), QStringLiteral("tester")) + AuthRefused);
     QCOMPARE(sink.messageCount(), 0);
     QCOMPARE(sink.authAttempts(),
              QStringList{QStringLiteral("fail %1 %2")
@@ -205,7 +217,7 @@ void tst_Aiosmtpd::runsOneAfterAnother()
             log += AuthAccepted + ClosingLog(bob);
             ++delivered;
         } else {
-            log << QStringLiteral("Y:535 5.7.8 Authentication credentials invalid") << QString();
+            log += AuthRefused;
         }
         QCOMPARE(run.logLines(), log);
         QCOMPARE(sink.messageCount(), delivered);

@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+#include <memory>
+
 using Turn = ScriptedServer::Turn;
 using Script = QList<Turn>;
 using Commands = QList<QByteArray>;
@@ -28,6 +30,8 @@ private slots:
     void bodyOnTheWire();
     void recipients_data();
     void recipients();
+    void strictServers_data();
+    void strictServers();
     void textGoesOutAsUtf8();
     void credentials_data();
     void credentials();
@@ -60,8 +64,8 @@ void tst_Dialogue::successfulRunWithoutAuth()
     run.clickTest();
     QVERIFY(run.waitForRunEnd());
 
-    QCOMPARE(server.commands(), (QList<QByteArray>{"HELO bob", "MAIL FROM:Admin",
-                                                   "RCPT TO:bob@example.com", "DATA", "QUIT"}));
+    QCOMPARE(server.commands(), (QList<QByteArray>{"HELO bob", "MAIL FROM:<>",
+                                                   "RCPT TO:<bob@example.com>", "DATA", "QUIT"}));
     QVERIFY(server.data().startsWith("From:Vormant <Admin>\r\nTo:bob <bob@example.com>\r\n"
                                      "Subject:Vormant\r\n\r\nTest Message Sent: "));
     QVERIFY(server.data().endsWith("\r\nHello\r\n\r\n.\r\n"));
@@ -91,7 +95,7 @@ void tst_Dialogue::successfulRunWithAuth()
 }
 
 namespace {
-const Commands FullDialogue{"HELO bob", "MAIL FROM:Admin", "RCPT TO:bob@example.com", "DATA",
+const Commands FullDialogue{"HELO bob", "MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA",
                             "QUIT"};
 const QStringList Sent{QStringLiteral("Email Sent")};
 const QStringList Failed{QStringLiteral("SMTP Error!")};
@@ -115,8 +119,8 @@ void tst_Dialogue::wholeWireOfARun()
 
     const QString stamp = DialogueHelpers::DateTimeIn(server.received());
     QVERIFY2(stamp == stampBefore || stamp == stampAfter, qPrintable(stamp));
-    const QByteArray wire = "HELO bob\r\nAUTH LOGIN\r\ndXNlcg==\r\nc2VjcmV0\r\nMAIL FROM:Admin\r\n"
-                            "RCPT TO:bob@example.com\r\nDATA\r\n" +
+    const QByteArray wire = "HELO bob\r\nAUTH LOGIN\r\ndXNlcg==\r\nc2VjcmV0\r\nMAIL FROM:<>\r\n"
+                            "RCPT TO:<bob@example.com>\r\nDATA\r\n" +
                             DialogueHelpers::MessageData(QStringLiteral("bob@example.com"),
                                                          QStringLiteral("bob"), stamp, "Hello") +
                             "QUIT\r\n";
@@ -138,10 +142,10 @@ void tst_Dialogue::wholeWireOfARun()
         QStringLiteral("W:********"),
         QStringLiteral("Y:235 2.7.0 Authentication successful"),
         QString(),
-        QStringLiteral("W:MAIL FROM:Admin"),
+        QStringLiteral("W:MAIL FROM:<>"),
         QStringLiteral("Y:250 2.1.0 Ok"),
         QString(),
-        QStringLiteral("W:RCPT TO:bob@example.com"),
+        QStringLiteral("W:RCPT TO:<bob@example.com>"),
         QStringLiteral("Y:250 2.1.5 Ok"),
         QString(),
         QStringLiteral("W:DATA"),
@@ -235,12 +239,149 @@ void tst_Dialogue::recipients()
     run.clickTest();
     QVERIFY(run.waitForRunEnd());
 
-    QCOMPARE(server.commands(), (Commands{"HELO " + local.toUtf8(), "MAIL FROM:Admin",
-                                          "RCPT TO:" + rcpt.toUtf8(), "DATA", "QUIT"}));
+    QCOMPARE(server.commands(), (Commands{"HELO " + local.toUtf8(), "MAIL FROM:<>",
+                                          "RCPT TO:<" + rcpt.toUtf8() + ">", "DATA", "QUIT"}));
     const QString stamp = DialogueHelpers::DateTimeIn(server.data());
     QCOMPARE(server.data(), DialogueHelpers::MessageData(email, local, stamp, "Hello"));
     QVERIFY(run.logLines().contains(QStringLiteral("W:HELO ") + local));
     QCOMPARE(run.boxTexts(), Sent);
+}
+
+namespace {
+// How a strict server judges an envelope (RFC 5321, 4.1.2): each path in
+// angle brackets, a mailbox with a domain, or the null reverse-path.
+struct StrictServer
+{
+    QByteArray greeting;
+    QByteArray badSender;            // its reply to a reverse-path it refuses
+    QByteArray badRecipient;         // and to a forward-path it refuses
+    bool judgesSenderAtRcpt = false; // Sendmail takes MAIL and refuses at RCPT
+};
+
+bool IsMailbox(const QByteArray &path)
+{
+    static const QRegularExpression mailbox(QStringLiteral("^<[^<> @]+@[^<> @]+>$"));
+    return mailbox.match(QString::fromUtf8(path)).hasMatch();
+}
+
+QByteArray StrictReply(const StrictServer &server, bool &senderOk, const QByteArray &command)
+{
+    if (command.startsWith("HELO ") || command.startsWith("EHLO "))
+        return "250 mx.test\r\n";
+    if (command.startsWith("MAIL FROM:")) {
+        const QByteArray path = command.mid(10);
+        senderOk = path == "<>" || IsMailbox(path);
+        if (!senderOk && !server.judgesSenderAtRcpt)
+            return server.badSender;
+        return "250 2.1.0 Ok\r\n";
+    }
+    if (command.startsWith("RCPT TO:")) {
+        if (!senderOk)
+            return server.badSender;
+        return IsMailbox(command.mid(8)) ? QByteArray("250 2.1.5 Ok\r\n") : server.badRecipient;
+    }
+    if (command == "DATA")
+        return "354 go ahead\r\n";
+    if (command == ".")
+        return "250 2.0.0 queued\r\n";
+    if (command == "QUIT")
+        return "221 2.0.0 Bye\r\n";
+    if (command == "AUTH LOGIN")
+        return "334 VXNlcm5hbWU6\r\n";
+    return command.startsWith("cGFzcw") || command.startsWith("c2VjcmV0")
+               ? QByteArray("235 2.7.0 ok\r\n")
+               : QByteArray("334 UGFzc3dvcmQ6\r\n");
+}
+
+Script StrictScript(const StrictServer &server)
+{
+    auto senderOk = std::make_shared<bool>(false);
+    Script script{ScriptedServer::Say(server.greeting)};
+    for (int i = 0; i < 12; ++i)
+        script << ScriptedServer::Answer([server, senderOk](const QByteArray &command) {
+            return StrictReply(server, *senderOk, command);
+        });
+    return script;
+}
+} // namespace
+
+Q_DECLARE_METATYPE(StrictServer)
+
+// Servers that refuse what RFC 5321 does not allow, with the replies they
+// really give: the envelope must satisfy every one of them.
+void tst_Dialogue::strictServers_data()
+{
+    QTest::addColumn<StrictServer>("server");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("pass");
+    QTest::addColumn<QByteArray>("mailFrom");
+
+    const StrictServer exim{"220 mx.test ESMTP Exim 4.96\r\n",
+                            "501 Admin: sender address must contain a domain\r\n",
+                            "501 bob: recipient address must contain a domain\r\n"};
+    const StrictServer opensmtpd{"220 mx.test ESMTP OpenSMTPD\r\n",
+                                 "553 5.1.0 Sender address syntax error\r\n",
+                                 "553 5.1.0 Recipient address syntax error\r\n"};
+    const StrictServer courier{"220 mx.test ESMTP\r\n",
+                               "554 Syntax error - your mail software violates RFC 821.\r\n",
+                               "554 Syntax error - your mail software violates RFC 821.\r\n"};
+    const StrictServer sendmail{
+        "220 mx.test ESMTP Sendmail 8.17.1.9\r\n",
+        "553 5.5.4 bob@localhost... Domain name required for sender address Admin\r\n",
+        "553 5.5.4 bob... Domain name required\r\n", true};
+    const StrictServer postfix{"220 mx.test ESMTP Postfix (Debian/GNU)\r\n",
+                               "501 5.1.7 Bad sender address syntax\r\n",
+                               "501 5.1.3 Bad recipient address syntax\r\n"};
+
+    const struct
+    {
+        const char *name;
+        StrictServer server;
+    } servers[] = {{"Exim", exim},
+                   {"OpenSMTPD", opensmtpd},
+                   {"Courier", courier},
+                   {"Sendmail", sendmail},
+                   {"Postfix, strict envelopes", postfix}};
+    for (const auto &server : servers)
+        QTest::addRow("%s", server.name)
+            << server.server << QString() << QString() << QByteArray("<>");
+
+    // The sender: the login name when it is a mail address, else the null path.
+    QTest::newRow("login name without @") << exim << "alice"
+                                          << "secret" << QByteArray("<>");
+    QTest::newRow("login name that is an address") << exim << "alice@example.org"
+                                                   << "secret" << QByteArray("<alice@example.org>");
+    QTest::newRow("address as user name, no password") << exim << "alice@example.org"
+                                                       << "" << QByteArray("<>");
+    QTest::newRow("login name with nothing before @") << exim << "@example.org"
+                                                      << "secret" << QByteArray("<>");
+    QTest::newRow("login name with nothing after @") << exim << "alice@"
+                                                     << "secret" << QByteArray("<>");
+    QTest::newRow("login name with a blank") << exim << "alice smith@example.org"
+                                             << "secret" << QByteArray("<>");
+}
+
+void tst_Dialogue::strictServers()
+{
+    QFETCH(StrictServer, server);
+    QFETCH(QString, user);
+    QFETCH(QString, pass);
+    QFETCH(QByteArray, mailFrom);
+
+    ScriptedServer scripted(StrictScript(server));
+    EngineRun run;
+    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@localhost"), user, pass,
+             scripted.address());
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd());
+
+    QCOMPARE(run.boxTexts(), Sent);
+    const Commands envelope{"MAIL FROM:" + mailFrom, "RCPT TO:<bob@localhost>", "DATA", "QUIT"};
+    QCOMPARE(scripted.commands().mid(scripted.commands().size() - 4), envelope);
+    // The log shows the commands exactly as they went out.
+    const QStringList log = run.logLines();
+    QVERIFY(log.contains(QStringLiteral("W:MAIL FROM:") + QString::fromUtf8(mailFrom)));
+    QVERIFY(log.contains(QStringLiteral("W:RCPT TO:<bob@localhost>")));
 }
 
 void tst_Dialogue::textGoesOutAsUtf8()
@@ -256,9 +397,9 @@ void tst_Dialogue::textGoesOutAsUtf8()
     run.clickTest();
     QVERIFY(run.waitForRunEnd());
 
-    QCOMPARE(server.commands(), (Commands{"HELO j\xC3\xB6rg", "MAIL FROM:Admin",
-                                          "RCPT TO:j\xC3\xB6rg@b\xC3\xBC"
-                                          "cher.example",
+    QCOMPARE(server.commands(), (Commands{"HELO j\xC3\xB6rg", "MAIL FROM:<>",
+                                          "RCPT TO:<j\xC3\xB6rg@b\xC3\xBC"
+                                          "cher.example>",
                                           "DATA", "QUIT"}));
     const QString stamp = DialogueHelpers::DateTimeIn(server.data());
     QCOMPARE(server.data(), DialogueHelpers::MessageData(email, QStringLiteral("j\u00F6rg"), stamp,
@@ -266,7 +407,7 @@ void tst_Dialogue::textGoesOutAsUtf8()
                                                          "e"));
     const QStringList log = run.logLines();
     QCOMPARE(log.at(1), QStringLiteral("Y:220 Gr\u00FC\u00DFe \u2713"));
-    QVERIFY(log.contains(QStringLiteral("W:RCPT TO:") + email));
+    QVERIFY(log.contains(QStringLiteral("W:RCPT TO:<") + email + QStringLiteral(">")));
     QCOMPARE(run.boxTexts(), Sent);
 }
 
@@ -279,7 +420,7 @@ void tst_Dialogue::credentials_data()
     QTest::newRow("ASCII") << QStringLiteral("user") << QStringLiteral("secret") << true;
     QTest::newRow("UTF-8") << QStringLiteral("j\u00FCrgen")
                            << QStringLiteral("p\u00E4ssw\u00F6rd\u2713") << true;
-    QTest::newRow("long") << QStringLiteral("someone@example.com")
+    QTest::newRow("long") << QStringLiteral("someone.with.a.long.name")
                           << QString(120, u'k') + QStringLiteral("!") << true;
     QTest::newRow("blanks") << QStringLiteral(" ") << QStringLiteral("  ") << true;
     QTest::newRow("user without password") << QStringLiteral("user") << QString() << false;
@@ -333,8 +474,8 @@ void tst_Dialogue::ehloAfterRefusedAuth_data()
                       S::Say("235 2.7.0 ok\r\n"),     S::Say("250 ok\r\n"),
                       S::Say("250 ok\r\n"),           S::Say("354 go on\r\n"),
                       S::Say("250 queued\r\n"),       S::Say("221 bye\r\n")};
-    const Commands retried{"HELO bob", "AUTH LOGIN", "EHLO bob",        "AUTH LOGIN",
-                           "dXNlcg==", "c2VjcmV0",   "MAIL FROM:Admin", "RCPT TO:bob@example.com",
+    const Commands retried{"HELO bob", "AUTH LOGIN", "EHLO bob",     "AUTH LOGIN",
+                           "dXNlcg==", "c2VjcmV0",   "MAIL FROM:<>", "RCPT TO:<bob@example.com>",
                            "DATA",     "QUIT"};
 
     for (const char *refusal : {"500 Error: command 'AUTH' not recognized\r\n",
@@ -344,15 +485,15 @@ void tst_Dialogue::ehloAfterRefusedAuth_data()
     }
     QTest::newRow("AUTH refused again after EHLO")
         << greeting + Script{S::Say("500 no\r\n"), ehloReply, S::Say("503 still no\r\n")}
-        << retried.mid(0, 4) << Failed;
+        << retried.mid(0, 4) + Commands{"QUIT"} << Failed;
     QTest::newRow("EHLO refused") << greeting + Script{S::Say("500 no\r\n"),
                                                        S::Say("502 no EHLO here\r\n")}
-                                  << retried.mid(0, 3) << Failed;
-    QTest::newRow("AUTH refused with 504")
-        << greeting + Script{S::Say("504 no such mechanism\r\n")} << retried.mid(0, 2) << Failed;
+                                  << retried.mid(0, 3) + Commands{"QUIT"} << Failed;
+    QTest::newRow("AUTH refused with 504") << greeting + Script{S::Say("504 no such mechanism\r\n")}
+                                           << retried.mid(0, 2) + Commands{"QUIT"} << Failed;
     QTest::newRow("user name refused with 500")
         << greeting + Script{S::Say("334 VXNlcm5hbWU6\r\n"), S::Say("500 no\r\n")}
-        << Commands{"HELO bob", "AUTH LOGIN", "dXNlcg=="} << Failed;
+        << Commands{"HELO bob", "AUTH LOGIN", "dXNlcg==", "QUIT"} << Failed;
 }
 
 void tst_Dialogue::ehloAfterRefusedAuth()

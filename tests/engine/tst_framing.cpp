@@ -135,7 +135,7 @@ Script WithLineEnds(Script script, const QByteArray &lineEnd)
     return script;
 }
 
-const Commands FullDialogue{"HELO bob", "MAIL FROM:Admin", "RCPT TO:bob@example.com", "DATA",
+const Commands FullDialogue{"HELO bob", "MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA",
                             "QUIT"};
 const QStringList Sent{QStringLiteral("Email Sent")};
 const QStringList Failed{QStringLiteral("SMTP Error!")};
@@ -174,10 +174,10 @@ void tst_Framing::framedRuns_data()
                        "W:HELO bob",
                        "Y:250",
                        "",
-                       "W:MAIL FROM:Admin",
+                       "W:MAIL FROM:<>",
                        "Y:250",
                        "",
-                       "W:RCPT TO:bob@example.com",
+                       "W:RCPT TO:<bob@example.com>",
                        "Y:250",
                        "",
                        "W:DATA",
@@ -207,8 +207,8 @@ void tst_Framing::framedRuns_data()
         << DialogueHelpers::InPieces(multiLine, 4, 2) << FullDialogue << multiLineLog << Sent;
 
     QTest::newRow("multi-line refusal")
-        << Script{ScriptedServer::Say("554-not now\r\n554 go away\r\n")} << Commands{}
-        << QStringList{Connecting, "Y:554-not now", "Y:554 go away", ""} << Failed;
+        << Script{ScriptedServer::Say("554-not now\r\n554 go away\r\n")} << Commands{"QUIT"}
+        << QStringList{Connecting, "Y:554-not now", "Y:554 go away", "", "W:QUIT"} << Failed;
 
     QTest::newRow("greeting with a second reply")
         << Script{ScriptedServer::Say("220 first\r\n250 second\r\n")} << Commands{}

@@ -20,7 +20,7 @@ Q_DECLARE_METATYPE(Script)
 namespace {
 const QStringList Sent{QStringLiteral("Email Sent")};
 const QStringList Failed{QStringLiteral("SMTP Error!")};
-const Commands FullDialogue{"HELO bob", "MAIL FROM:Admin", "RCPT TO:bob@example.com", "DATA",
+const Commands FullDialogue{"HELO bob", "MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA",
                             "QUIT"};
 
 // The stock dialogue with the turn at position `at` replaced.
@@ -103,33 +103,40 @@ void tst_SlotEnd::endings_data()
     using S = ScriptedServer;
     const Commands authDialogue{"HELO bob", "AUTH LOGIN", "dXNlcg==", "c2VjcmV0"};
 
-    // Refusals, step by step.
-    QTest::newRow("greeting 554") << Script{S::Say("554 no service\r\n")} << false << 0 << 0
-                                  << Commands{} << QStringList{"Y:554 no service", ""} << Failed;
+    // Refusals, step by step; after each the client still says QUIT.
+    const Commands quit{"QUIT"};
+    QTest::newRow("greeting 554") << Script{S::Say("554 no service\r\n")} << false << 0 << 0 << quit
+                                  << QStringList{"Y:554 no service", "", "W:QUIT"} << Failed;
     QTest::newRow("HELO refused") << Accepting(1, S::Say("501 bad name\r\n")) << false << 0 << 0
-                                  << Commands{"HELO bob"} << QStringList{"Y:501 bad name", ""}
-                                  << Failed;
+                                  << Commands{"HELO bob"} + quit
+                                  << QStringList{"Y:501 bad name", "", "W:QUIT"} << Failed;
     QTest::newRow("AUTH LOGIN refused with 504")
         << AcceptingWithAuth(2, S::Say("504 no such mechanism\r\n")) << true << 0 << 0
-        << authDialogue.mid(0, 2) << QStringList{"Y:504 no such mechanism", ""} << Failed;
+        << authDialogue.mid(0, 2) + quit << QStringList{"Y:504 no such mechanism", "", "W:QUIT"}
+        << Failed;
     QTest::newRow("user refused") << AcceptingWithAuth(3, S::Say("535 no\r\n")) << true << 0 << 0
-                                  << authDialogue.mid(0, 3) << QStringList{"Y:535 no", ""}
-                                  << Failed;
+                                  << authDialogue.mid(0, 3) + quit
+                                  << QStringList{"Y:535 no", "", "W:QUIT"} << Failed;
     QTest::newRow("password refused")
-        << AcceptingWithAuth(4, S::Say("535 5.7.8 invalid\r\n")) << true << 0 << 0 << authDialogue
-        << QStringList{"W:********", "Y:535 5.7.8 invalid", ""} << Failed;
+        << AcceptingWithAuth(4, S::Say("535 5.7.8 invalid\r\n")) << true << 0 << 0
+        << authDialogue + quit << QStringList{"W:********", "Y:535 5.7.8 invalid", "", "W:QUIT"}
+        << Failed;
     QTest::newRow("sender refused")
-        << Accepting(2, S::Say("550 no\r\n")) << false << 0 << 0 << FullDialogue.mid(0, 2)
-        << QStringList{"Y:550 no", ""} << Failed;
+        << Accepting(2, S::Say("550 no\r\n")) << false << 0 << 0 << FullDialogue.mid(0, 2) + quit
+        << QStringList{"Y:550 no", "", "W:QUIT"} << Failed;
     QTest::newRow("recipient refused")
-        << Accepting(3, S::Say("550 unknown\r\n")) << false << 0 << 0 << FullDialogue.mid(0, 3)
-        << QStringList{"Y:550 unknown", ""} << Failed;
+        << Accepting(3, S::Say("550 unknown\r\n")) << false << 0 << 0
+        << FullDialogue.mid(0, 3) + quit << QStringList{"Y:550 unknown", "", "W:QUIT"} << Failed;
     QTest::newRow("DATA refused") << Accepting(4, S::Say("554 no data\r\n")) << false << 0 << 0
-                                  << FullDialogue.mid(0, 4) << QStringList{"Y:554 no data", ""}
-                                  << Failed;
-    QTest::newRow("message refused")
-        << Accepting(5, S::Say("552 too big\r\n")) << false << 0 << 0 << FullDialogue.mid(0, 4)
-        << QStringList{"W:.", "Y:552 too big", ""} << Failed;
+                                  << FullDialogue.mid(0, 4) + quit
+                                  << QStringList{"Y:554 no data", "", "W:QUIT"} << Failed;
+    QTest::newRow("message refused") << Accepting(5, S::Say("552 too big\r\n")) << false << 0 << 0
+                                     << FullDialogue.mid(0, 4) + quit
+                                     << QStringList{"W:.", "Y:552 too big", "", "W:QUIT"} << Failed;
+    // A server that closes with 421 is not asked for anything more.
+    QTest::newRow("421 to RCPT") << Accepting(3, S::Say("421 4.3.2 shutting down\r\n")) << false
+                                 << 0 << 0 << FullDialogue.mid(0, 3)
+                                 << QStringList{"Y:421 4.3.2 shutting down", ""} << Failed;
     QTest::newRow("reply of two characters")
         << Accepting(1, S::Say("25\r\n")) << false << 0 << 0 << Commands{"HELO bob"}
         << QStringList{"Y:25", ""} << Failed;
@@ -365,7 +372,9 @@ void tst_SlotEnd::secondRun()
              (QStringList{QStringLiteral("W:Connecting to SMTP Server, please wait .."),
                           QStringLiteral("Y:220 the second server")}));
     QCOMPARE(log.count(QStringLiteral("W:Connecting to SMTP Server, please wait ..")), 1);
-    QCOMPARE(secondServer.commands(), secondBoxes == Sent ? FullDialogue : FullDialogue.mid(0, 3));
+    // The refusal of RCPT is followed by QUIT.
+    QCOMPARE(secondServer.commands(),
+             secondBoxes == Sent ? FullDialogue : FullDialogue.mid(0, 3) + Commands{"QUIT"});
     QVERIFY(run.windowUnlocked());
 }
 

@@ -66,8 +66,8 @@ void FillDialogue(StatusLog &log, const QString &marker)
                               QStringLiteral("250 mail.example.com"),
                               QStringLiteral("250 2.1.0 Ok"), QStringLiteral("250 2.1.5 Ok"),
                               QStringLiteral("354 End data with <CR><LF>.<CR><LF>")};
-    const QStringList commands{QStringLiteral("HELO bob"), QStringLiteral("MAIL FROM:Admin"),
-                               QStringLiteral("RCPT TO:bob@example.com"), QStringLiteral("DATA"),
+    const QStringList commands{QStringLiteral("HELO bob"), QStringLiteral("MAIL FROM:<>"),
+                               QStringLiteral("RCPT TO:<bob@example.com>"), QStringLiteral("DATA"),
                                QStringLiteral("Subject: Vormant\r\n.")};
     log.SetText(QString());
     log.SetSelColor(Colors::White);

@@ -18,13 +18,13 @@ QList<Exchange> StandardExchanges(bool withAuth)
         exchanges << Reply("250 scripted\r\n", {">AUTH LOGIN"}, "AUTH LOGIN", Upto::AuthLogin)
                   << Reply("334 VXNlcm5hbWU6\r\n", {">dXNlcg=="}, "dXNlcg==", Upto::User)
                   << Reply("334 UGFzc3dvcmQ6\r\n", {">********"}, "c2VjcmV0", Upto::Pass)
-                  << Reply("235 2.7.0 Authentication successful\r\n", {">MAIL FROM:Admin"},
-                           "MAIL FROM:Admin", Upto::Mail);
+                  << Reply("235 2.7.0 Authentication successful\r\n", {">MAIL FROM:<>"},
+                           "MAIL FROM:<>", Upto::Mail);
     } else {
-        exchanges << Reply("250 scripted\r\n", {">MAIL FROM:Admin"}, "MAIL FROM:Admin", Upto::Mail);
+        exchanges << Reply("250 scripted\r\n", {">MAIL FROM:<>"}, "MAIL FROM:<>", Upto::Mail);
     }
-    exchanges << Reply("250 2.1.0 Ok\r\n", {">RCPT TO:bob@example.com"}, "RCPT TO:bob@example.com",
-                       Upto::Rcpt)
+    exchanges << Reply("250 2.1.0 Ok\r\n", {">RCPT TO:<bob@example.com>"},
+                       "RCPT TO:<bob@example.com>", Upto::Rcpt)
               << Reply("250 2.1.5 Ok\r\n", {">DATA"}, "DATA", Upto::Data)
               << Reply("354 End data with <CR><LF>.<CR><LF>\r\n", {">Subject: Vormant", ">."}, {},
                        Upto::Dot)

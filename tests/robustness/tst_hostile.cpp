@@ -62,6 +62,14 @@ Row Make(const Prefix &prefix, const Script &more, const QStringList &moreLog)
     return row;
 }
 
+// A refusal: the client still says QUIT before it hangs up.
+Row Refused(const Prefix &prefix, const Script &more, const QStringList &moreLog)
+{
+    Row row = Make(prefix, more, moreLog + QStringList{QStringLiteral(">QUIT")});
+    row.moreCommands << "QUIT";
+    return row;
+}
+
 void AddRow(const char *name, const Row &row)
 {
     QTest::newRow(name) << row.peer << row.withAuth << row.replyTimeoutMs << row.minArrivals
@@ -102,11 +110,11 @@ void GreetingRows()
 {
     AddRow("greeting 421", Make({}, {ScriptedServer::Say("421 4.3.2 Service not available\r\n")},
                                 {"<421 4.3.2 Service not available"}));
-    AddRow("greeting 554", Make({}, {ScriptedServer::Say("554 5.7.1 No SMTP service here\r\n")},
-                                {"<554 5.7.1 No SMTP service here"}));
+    AddRow("greeting 554", Refused({}, {ScriptedServer::Say("554 5.7.1 No SMTP service here\r\n")},
+                                   {"<554 5.7.1 No SMTP service here"}));
     AddRow("greeting 500",
-           Make({}, {ScriptedServer::Say("500 Syntax error\r\n")}, {"<500 Syntax error"}));
-    AddRow("greeting 199", Make({}, {ScriptedServer::Say("199 almost\r\n")}, {"<199 almost"}));
+           Refused({}, {ScriptedServer::Say("500 Syntax error\r\n")}, {"<500 Syntax error"}));
+    AddRow("greeting 199", Refused({}, {ScriptedServer::Say("199 almost\r\n")}, {"<199 almost"}));
     AddRow("greeting of another service",
            Make({}, {ScriptedServer::Say("SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n")},
                 {"<SSH-2.0-OpenSSH_9.2p1 Debian-2"}));
@@ -339,19 +347,19 @@ void AuthRows()
     };
     authRow("535 to the password", Upto::Pass,
             {ScriptedServer::Say("535 5.7.8 Authentication credentials invalid\r\n")},
-            {"<535 5.7.8 Authentication credentials invalid"});
+            {"<535 5.7.8 Authentication credentials invalid", ">QUIT"}, {"QUIT"});
     authRow("535 to the user name", Upto::User,
             {ScriptedServer::Say("535 5.7.8 Authentication credentials invalid\r\n")},
-            {"<535 5.7.8 Authentication credentials invalid"});
+            {"<535 5.7.8 Authentication credentials invalid", ">QUIT"}, {"QUIT"});
     authRow("504 to AUTH LOGIN", Upto::AuthLogin,
             {ScriptedServer::Say("504 5.5.4 Unrecognized authentication type\r\n")},
-            {"<504 5.5.4 Unrecognized authentication type"});
+            {"<504 5.5.4 Unrecognized authentication type", ">QUIT"}, {"QUIT"});
     authRow("503 to AUTH LOGIN twice", Upto::AuthLogin,
             {ScriptedServer::Say("503 5.5.1 EHLO first\r\n"),
              ScriptedServer::Say("250 welcome\r\n"), ScriptedServer::Say("503 5.5.1 Still no\r\n")},
             {"<503 5.5.1 EHLO first", ">EHLO bob", "<250 welcome", ">AUTH LOGIN",
-             "<503 5.5.1 Still no"},
-            {"EHLO bob", "AUTH LOGIN"});
+             "<503 5.5.1 Still no", ">QUIT"},
+            {"EHLO bob", "AUTH LOGIN", "QUIT"});
     authRow("503 to AUTH LOGIN, then EHLO works", Upto::AuthLogin,
             {ScriptedServer::Say("503 5.5.1 EHLO first\r\n"),
              ScriptedServer::Say("250-welcome\r\n250 AUTH LOGIN\r\n"),
@@ -369,9 +377,9 @@ void AuthRows()
              "<334 UGFzc3dvcmQ6",
              ">********",
              "<235 ok",
-             ">MAIL FROM:Admin",
+             ">MAIL FROM:<>",
              "<250 ok",
-             ">RCPT TO:bob@example.com",
+             ">RCPT TO:<bob@example.com>",
              "<250 ok",
              ">DATA",
              "<354 go",
@@ -380,19 +388,20 @@ void AuthRows()
              "<250 queued",
              ">QUIT",
              "<221 2.0.0 Bye"},
-            {"EHLO bob", "AUTH LOGIN", "dXNlcg==", "c2VjcmV0", "MAIL FROM:Admin",
-             "RCPT TO:bob@example.com", "DATA", "QUIT"},
+            {"EHLO bob", "AUTH LOGIN", "dXNlcg==", "c2VjcmV0", "MAIL FROM:<>",
+             "RCPT TO:<bob@example.com>", "DATA", "QUIT"},
             Verdict::Sent, true);
-    authRow("250 to AUTH LOGIN", Upto::AuthLogin,
-            {ScriptedServer::Say("250 fine, whatever\r\n"),
-             ScriptedServer::Say("500 5.5.2 Error: command not recognized\r\n")},
-            {"<250 fine, whatever", ">dXNlcg==", "<500 5.5.2 Error: command not recognized"},
-            {"dXNlcg=="});
+    authRow(
+        "250 to AUTH LOGIN", Upto::AuthLogin,
+        {ScriptedServer::Say("250 fine, whatever\r\n"),
+         ScriptedServer::Say("500 5.5.2 Error: command not recognized\r\n")},
+        {"<250 fine, whatever", ">dXNlcg==", "<500 5.5.2 Error: command not recognized", ">QUIT"},
+        {"dXNlcg==", "QUIT"});
     authRow("a third 334", Upto::Pass,
             {ScriptedServer::Say("334 VGhpcmQ6\r\n"),
              ScriptedServer::Say("535 5.7.8 Error: authentication failed\r\n")},
-            {"<334 VGhpcmQ6", ">MAIL FROM:Admin", "<535 5.7.8 Error: authentication failed"},
-            {"MAIL FROM:Admin"});
+            {"<334 VGhpcmQ6", ">MAIL FROM:<>", "<535 5.7.8 Error: authentication failed", ">QUIT"},
+            {"MAIL FROM:<>", "QUIT"});
 }
 } // namespace
 

@@ -68,7 +68,7 @@ void ScriptedServer::onReadyRead()
             m_data += m_unparsed.left(cut);
             m_unparsed.remove(0, cut);
             m_inData = false;
-            playNextTurn();
+            playNextTurn(".");
             continue;
         }
         const qsizetype end = m_unparsed.indexOf("\r\n");
@@ -83,29 +83,31 @@ void ScriptedServer::onReadyRead()
             m_data = m_commands.takeLast() + "\r\n";
             if (m_data == ".\r\n") {
                 m_inData = false;
-                playNextTurn();
+                playNextTurn(".");
             }
             continue;
         }
-        playNextTurn();
+        playNextTurn(m_commands.last());
     }
 }
 
-void ScriptedServer::playNextTurn()
+void ScriptedServer::playNextTurn(const QByteArray &command)
 {
     if (m_next >= m_script.size() || !m_peer)
         return;
     const Turn turn = m_script.at(m_next++);
     if (turn.delayMs > 0)
-        QTimer::singleShot(turn.delayMs, this, [this, turn] { play(turn); });
+        QTimer::singleShot(turn.delayMs, this, [this, turn, command] { play(turn, command); });
     else
-        play(turn);
+        play(turn, command);
 }
 
-void ScriptedServer::play(const Turn &turn)
+void ScriptedServer::play(Turn turn, const QByteArray &command)
 {
     if (!m_peer || turn.silent)
         return;
+    if (turn.answer)
+        turn.reply = turn.answer(command);
     m_lastWas354 = turn.reply.startsWith("354");
     if (turn.pieceSize > 0)
         sendPiece(turn.reply, turn.pieceSize, turn.pieceDelayMs, turn);

@@ -7,6 +7,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <functional>
+
 // A server on a free loopback port that plays a script: the greeting, then
 // one reply for each command the client completes. It records every byte it
 // receives, so a test can check what went on the wire.
@@ -17,14 +19,17 @@ public:
     // What the server does when its turn comes.
     struct Turn
     {
-        QByteArray reply;          // sent as it stands (may hold several replies)
-        int pieceSize = 0;         // > 0: sent in pieces of this many bytes...
-        int pieceDelayMs = 0;      // ...with this delay between pieces
-        int delayMs = 0;           // wait before answering
-        bool closeAfter = false;   // close the connection after the reply
-        bool resetAfter = false;   // reset (RST) the connection after the reply
-        bool silent = false;       // answer nothing at all
-        bool endless = false;      // send the reply over and over until the client hangs up
+        QByteArray reply;        // sent as it stands (may hold several replies)
+        int pieceSize = 0;       // > 0: sent in pieces of this many bytes...
+        int pieceDelayMs = 0;    // ...with this delay between pieces
+        int delayMs = 0;         // wait before answering
+        bool closeAfter = false; // close the connection after the reply
+        bool resetAfter = false; // reset (RST) the connection after the reply
+        bool silent = false;     // answer nothing at all
+        bool endless = false;    // send the reply over and over until the client hangs up
+        // > set: the reply is computed from the command line that called for
+        // it ("." for the end of the data, empty for the greeting).
+        std::function<QByteArray(const QByteArray &command)> answer = nullptr;
     };
 
     static Turn Say(const QByteArray &reply) { return Turn{reply}; }
@@ -32,6 +37,13 @@ public:
     static Turn SayInPieces(const QByteArray &reply, int size, int delayMs = 0)
     {
         return Turn{reply, size, delayMs};
+    }
+    // A server that judges each command: one turn that answers from the command.
+    static Turn Answer(std::function<QByteArray(const QByteArray &command)> answer)
+    {
+        Turn turn;
+        turn.answer = std::move(answer);
+        return turn;
     }
     static Turn Silence() { return Turn{{}, 0, 0, 0, false, false, true}; }
     // A server that never stops talking: reply again and again, one copy every delayMs.
@@ -45,7 +57,7 @@ public:
     ScriptedServer(QList<Turn> script, const QHostAddress &listenOn, QObject *parent = nullptr);
 
     quint16 port() const { return m_server.serverPort(); }
-    QString address() const;  // "127.0.0.1:<port>", or "[::1]:<port>" on the IPv6 loopback
+    QString address() const; // "127.0.0.1:<port>", or "[::1]:<port>" on the IPv6 loopback
     bool listening() const { return m_server.isListening(); }
     QByteArray received() const { return m_received; }
     // The command lines received (data excluded), without their CR LF.
@@ -61,8 +73,8 @@ public:
 private:
     void onNewConnection();
     void onReadyRead();
-    void playNextTurn();
-    void play(const Turn &turn);
+    void playNextTurn(const QByteArray &command = {});
+    void play(Turn turn, const QByteArray &command);
     void sendPiece(QByteArray rest, int size, int delayMs, Turn turn);
     void finishTurn(const Turn &turn);
 

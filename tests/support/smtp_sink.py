@@ -39,8 +39,8 @@ class SavingHandler:
             self.count += 1
             number = self.count
         self._write(f"{number}.eml", envelope.original_content)
-        lines = [f"MAIL FROM:{envelope.mail_from}"]
-        lines += [f"RCPT TO:{rcpt}" for rcpt in envelope.rcpt_tos]
+        lines = [f"MAIL FROM:<{envelope.mail_from.strip('<>')}>"]
+        lines += [f"RCPT TO:<{rcpt}>" for rcpt in envelope.rcpt_tos]
         self._write(f"{number}.envelope", ("\n".join(lines) + "\n").encode("utf-8"))
         return "250 2.0.0 Message accepted for delivery"
 
