@@ -72,8 +72,9 @@ void frmMain::CreateControls()
     fraMessage = Place(new QGroupBox(this), 120, 120, 6735, 3015);
     fraMessage->setAccessibleName(QStringLiteral("Test message"));
 
-    Label5 = Place(MakeLabel(fraMessage, QStringLiteral("Message:"), QStringLiteral("Message label")),
-                   240, 360, 735, 255);
+    Label5 =
+        Place(MakeLabel(fraMessage, QStringLiteral("Message:"), QStringLiteral("Message label")),
+              240, 360, 735, 255);
     txtMessage = Place(MakeTextBox(fraMessage, QStringLiteral("Message")), 1080, 360, 3615, 285);
     cmdTest = Place(MakeButton(fraMessage, QStringLiteral("Test"), QStringLiteral("Test")), 5280,
                     360, 975, 375);
@@ -96,7 +97,8 @@ void frmMain::CreateControls()
                      5280, 2160, 975, 375);
     Label3 = Place(MakeLabel(fraMessage, QStringLiteral("Server:"), QStringLiteral("Server label")),
                    240, 2280, 615, 255);
-    txtServer = Place(MakeTextBox(fraMessage, QStringLiteral("SMTP server")), 1080, 2280, 3615, 285);
+    txtServer =
+        Place(MakeTextBox(fraMessage, QStringLiteral("SMTP server")), 1080, 2280, 3615, 285);
     Label6 = Place(MakeLabel(fraMessage, QStringLiteral("Vormant - one message, every reply"),
                              QStringLiteral("About Vormant")),
                    1080, 2640, 3015, 255);

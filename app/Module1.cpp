@@ -19,7 +19,8 @@ QString SmtpPass;
 const QString &MailToAt(std::int16_t Index)
 {
     if (Index < 0 || std::size_t(Index) >= MailTo.size())
-        throw RuntimeError(ErrorNumber::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+        throw RuntimeError(ErrorNumber::SubscriptOutOfRange,
+                           QStringLiteral("Subscript out of range"));
     return MailTo[std::size_t(Index)];
 }
 

@@ -14,7 +14,8 @@ void frmMain::cmdTest_Click()
     txtOver->setFocus();
     cmdTest->setEnabled(false);
 
-    const QString fillError = FieldCheckError(txtMessage->text(), txtEmail->text(), txtServer->text());
+    const QString fillError =
+        FieldCheckError(txtMessage->text(), txtEmail->text(), txtServer->text());
     if (!fillError.isEmpty()) {
         MsgBox(fillError, MsgBoxStyle::Exclamation, QStringLiteral("Vormant"));
         cmdTest->setEnabled(true); // the user corrects the fields and tries again

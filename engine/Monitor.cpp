@@ -1,11 +1,14 @@
 #include "app/Module1.h"
-#include "app/frmMain.h"
+#include "app/WindowParts.h"
 #include "engine/ReplyDeadline.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/MessageBox.h"
+#include "platform/SocketArray.h"
 #include "util/Checked16.h"
 
-using Module1::MainForm;
+#include <QTimer>
+
+using Module1::Sockets;
 
 namespace modQuendel_EmailClient {
 
@@ -15,9 +18,9 @@ bool MonitorBoxOpen = false;
 
 bool CurrentSlotClosed()
 {
-    if (!MainForm->EmailSock->Exists(CurrentSlot))
+    if (!Sockets().Exists(CurrentSlot))
         return false;
-    return MainForm->EmailSock->operator()(CurrentSlot).State() == SocketState::Closed;
+    return Sockets()(CurrentSlot).State() == SocketState::Closed;
 }
 
 bool RunSucceeded()
@@ -45,12 +48,12 @@ void MonitorTick()
 void FinishMailRun()
 {
     StepDone = true;
-    MainForm->tmrEmail->setInterval(0);
-    MainForm->tmrEmail->stop();
+    Module1::MonitorTimer().setInterval(0);
+    Module1::MonitorTimer().stop();
     StopReplyDeadline();
     UnloadSockets();
     // Every end of a run leaves the window ready for the next one.
-    MainForm->UnlockFields();
+    Module1::UnlockWindow();
     if (ErrorCount > 0)
         MsgBox(QStringLiteral("SMTP Error!"), MsgBoxStyle::OkOnly);
 }

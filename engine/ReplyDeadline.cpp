@@ -1,7 +1,6 @@
 #include "engine/ReplyDeadline.h"
 
-#include "app/Module1.h"
-#include "app/frmMain.h"
+#include "app/WindowParts.h"
 #include "engine/modQuendel_EmailClient.h"
 
 #include <QPointer>
@@ -13,7 +12,7 @@ QTimer *DeadlineTimer()
 {
     static QPointer<QTimer> timer;
     if (!timer) {
-        timer = new QTimer(Module1::MainForm.data());
+        timer = new QTimer(Module1::WindowOwner());
         timer->setSingleShot(true);
         QObject::connect(timer, &QTimer::timeout, timer,
                          [] { modQuendel_EmailClient::OnReplyTimeout(); });
@@ -30,9 +29,4 @@ void StartReplyDeadline(int milliseconds)
 void StopReplyDeadline()
 {
     DeadlineTimer()->stop();
-}
-
-bool ReplyDeadlineActive()
-{
-    return DeadlineTimer()->isActive();
 }

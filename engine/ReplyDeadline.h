@@ -4,4 +4,3 @@
 // OnReplyTimeout ends the slot.
 void StartReplyDeadline(int milliseconds);
 void StopReplyDeadline();
-bool ReplyDeadlineActive();

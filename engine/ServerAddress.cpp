@@ -6,8 +6,9 @@ namespace {
 // A port is decimal digits only, 1 to 65535: no sign, blanks or hex.
 bool ParsePort(const QString &text, std::int32_t &port)
 {
-    if (text.isEmpty() || text.size() > 5 ||
-        !std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isDigit() && c.unicode() < 0x80; }))
+    if (text.isEmpty() || text.size() > 5 || !std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c.isDigit() && c.unicode() < 0x80;
+        }))
         return false;
     port = text.toInt();
     return port >= 1 && port <= 65535;

@@ -5,13 +5,13 @@
 
 // Where the server field points: "host", "host:port", "[IPv6 address]:port",
 // or a bare IPv6 address, which is a host. Without a port it is port 25.
+constexpr std::int32_t DefaultSmtpPort = 25;
+
 struct ServerAddress
 {
     QString host;
-    std::int32_t port = 25;
+    std::int32_t port = DefaultSmtpPort;
     bool valid = false;
 };
-
-constexpr std::int32_t DefaultSmtpPort = 25;
 
 ServerAddress ParseServerAddress(const QString &field);

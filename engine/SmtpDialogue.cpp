@@ -1,8 +1,10 @@
 #include "app/Module1.h"
-#include "app/frmMain.h"
+#include "app/WindowParts.h"
 #include "engine/MessageText.h"
 #include "engine/ReplyDeadline.h"
 #include "engine/modQuendel_EmailClient.h"
+#include "platform/SocketArray.h"
+#include "platform/StatusLog.h"
 #include "util/Base64.h"
 #include "util/Colors.h"
 
@@ -51,13 +53,13 @@ bool LoggingIn()
 
 void LogText(std::uint32_t colour, const QString &text)
 {
-    MainForm->rtbStatus->SetSelColor(colour);
-    MainForm->rtbStatus->InsertText(text);
+    Module1::Log().SetSelColor(colour);
+    Module1::Log().InsertText(text);
 }
 
 void Send(std::int16_t Index, const QString &text)
 {
-    MainForm->EmailSock->operator()(Index).SendData(text);
+    Module1::Sockets()(Index).SendData(text);
 }
 
 // Logs a command in white and sends it.
@@ -87,49 +89,49 @@ void SendStepCommand(std::int16_t Index)
 {
     const QString local = LocalPart(MailToAt(Index));
     switch (SmtpStep) {
-    case 0:
+    case Step::Helo:
         Command(Index, QStringLiteral("HELO ") + local + CRLF);
-        SmtpStep = LoggingIn() ? 1 : 4;
+        SmtpStep = LoggingIn() ? Step::AuthLogin : Step::MailFrom;
         break;
-    case 1:
+    case Step::AuthLogin:
         Command(Index, QStringLiteral("AUTH LOGIN") + CRLF);
-        SmtpStep = 2;
+        SmtpStep = Step::UserName;
         break;
-    case 2:
+    case Step::UserName:
         Command(Index, Base64Encode(SmtpUser) + CRLF);
-        SmtpStep = 3;
+        SmtpStep = Step::Password;
         break;
-    case 3:
+    case Step::Password:
         LogText(Colors::White, PasswordMask + CRLF);
         Send(Index, Base64Encode(SmtpPass) + CRLF);
-        SmtpStep = 4;
+        SmtpStep = Step::MailFrom;
         break;
-    case 4:
+    case Step::MailFrom:
         Command(Index, QStringLiteral("MAIL FROM:<") + ReversePath(SmtpUser, LoggingIn()) +
                            QStringLiteral(">") + CRLF);
-        SmtpStep = 5;
+        SmtpStep = Step::RcptTo;
         break;
-    case 5:
+    case Step::RcptTo:
         Command(Index,
                 QStringLiteral("RCPT TO:<") + Trim(MailToAt(Index)) + QStringLiteral(">") + CRLF);
-        SmtpStep = 6;
+        SmtpStep = Step::Data;
         break;
-    case 6:
+    case Step::Data:
         Command(Index, QStringLiteral("DATA") + CRLF);
-        SmtpStep = 7;
+        SmtpStep = Step::Message;
         break;
-    case 7:
+    case Step::Message:
         SendMessage(Index);
-        SmtpStep = 8;
+        SmtpStep = Step::Quit;
         break;
-    case 8:
+    case Step::Quit:
         Command(Index, QStringLiteral("QUIT") + CRLF);
-        SmtpStep = 9;
+        SmtpStep = Step::QuitSent;
         break;
     default:
         return; // no action: the reply is only logged
     }
-    StartReplyDeadline(SmtpStep == 8 ? DataReplyTimeoutMs : ReplyTimeoutMs);
+    StartReplyDeadline(SmtpStep == Step::Quit ? DataReplyTimeoutMs : ReplyTimeoutMs);
 }
 
 // AUTH refused after HELO: greet again with EHLO, then ask for AUTH once more.
@@ -137,16 +139,18 @@ void RetryWithEhlo(std::int16_t Index)
 {
     EhloRetried = true;
     Command(Index, QStringLiteral("EHLO ") + LocalPart(MailToAt(Index)) + CRLF);
-    SmtpStep = 1;
+    SmtpStep = Step::AuthLogin;
     StartReplyDeadline(ReplyTimeoutMs);
 }
 
 // QUIT goes out, and the connection closes without waiting for its answer.
 void QuitAfterRefusal(std::int16_t Index)
 {
-    if (MainForm->EmailSock->operator()(Index).State() == SocketState::Connected)
+    if (Module1::Sockets()(Index).State() == SocketState::Connected)
         Command(Index, QStringLiteral("QUIT") + CRLF);
 }
+
+} // namespace
 
 void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
 {
@@ -155,42 +159,19 @@ void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
 
     if (moreFollowed) {
         // The server sent more than one reply to one command.
-        LogText(Colors::Yellow, Reply.TakeAll().left(ReplyFramer::MaxReplyLength) + CRLF);
+        LogUnfinishedReply();
         EndDialogue(Index);
-    } else if (SmtpStep == 9 || !IsAccepted(code)) {
-        if (SmtpStep == 2 && !EhloRetried && RefusesAuthAfterHelo(code)) {
+    } else if (SmtpStep == Step::QuitSent || !IsAccepted(code)) {
+        // AUTH LOGIN, answered by a server that wants EHLO first.
+        if (SmtpStep == Step::UserName && !EhloRetried && RefusesAuthAfterHelo(code)) {
             RetryWithEhlo(Index);
             return;
         }
-        if (SmtpStep != 9 && IsRefusal(code))
+        if (SmtpStep != Step::QuitSent && IsRefusal(code))
             QuitAfterRefusal(Index);
         EndDialogue(Index);
     } else {
         SendStepCommand(Index);
-    }
-}
-} // namespace
-
-void OnSockDataArrival(std::int16_t Index)
-{
-    try {
-        if (Index < 1 || Index > 100 || SlotEnded[std::size_t(Index)])
-            return;
-        Reply.Append(MainForm->EmailSock->operator()(Index).GetData());
-
-        if (Reply.Overflowed()) {
-            LogText(Colors::Yellow, Reply.TakeAll().left(ReplyFramer::MaxReplyLength) + CRLF);
-            EndDialogue(Index);
-            return;
-        }
-        if (!Reply.HasReply())
-            return; // the rest of the reply is still on its way
-
-        const QString reply = Reply.TakeReply();
-        AnswerReply(Index, reply, !Reply.IsEmpty());
-    } catch (const std::exception &) {
-        // A command that cannot be sent ends the slot like a refusal.
-        EndDialogue(Index);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/ReplyFramer.h"
 
+#include <QString>
 #include <array>
 #include <cstdint>
 
@@ -9,11 +10,33 @@
 // of the window's socket array, one after the other.
 namespace modQuendel_EmailClient {
 
+// The values of SmtpStep: what the client sends when the next accepted reply
+// arrives. The step only moves forward; QuitSent is the last.
+namespace Step {
+constexpr std::int32_t Helo = 0;
+constexpr std::int32_t AuthLogin = 1;
+constexpr std::int32_t UserName = 2;
+constexpr std::int32_t Password = 3;
+constexpr std::int32_t MailFrom = 4;
+constexpr std::int32_t RcptTo = 5;
+constexpr std::int32_t Data = 6;
+constexpr std::int32_t Message = 7;
+constexpr std::int32_t Quit = 8;
+constexpr std::int32_t QuitSent = 9;
+} // namespace Step
+
+// Slots are numbered 1 to MaxSlots, each owning the socket element of its number.
+constexpr std::int16_t MaxSlots = 100;
+constexpr bool IsLiveSlot(std::int16_t Index)
+{
+    return Index >= 1 && Index <= MaxSlots;
+}
+
 // Progress of a run. A slot ends exactly once, sent or failed.
 extern bool StepDone;
 extern std::int16_t SentCount;
 extern std::int16_t ErrorCount;
-extern std::array<bool, 101> SlotPending;
+extern std::array<bool, MaxSlots + 1> SlotPending;
 extern std::int16_t CurrentSlot;
 extern std::int32_t SmtpStep;
 
@@ -21,39 +44,44 @@ extern std::int32_t SmtpStep;
 // AUTH refusal was already answered with EHLO, and whether the slot ended.
 extern ReplyFramer Reply;
 extern bool EhloRetried;
-extern std::array<bool, 101> SlotEnded;
+extern std::array<bool, MaxSlots + 1> SlotEnded;
 
 // How long a reply is awaited (RFC 5321, 4.5.3.2): five minutes, ten for the
 // reply to the end of the data. Tests shorten them.
 extern int ReplyTimeoutMs;
 extern int DataReplyTimeoutMs;
 
-// Starting and waiting.
+// The life of a run (MailRun.cpp).
 void SendMail();
 void LoadSockets();
 void ConnectPendingSlots();
 void WaitStepDone();
 void UnloadSockets();
-
-// The outcome of a slot.
 void MarkSlotSent(std::int16_t Index);
 void MarkSlotError(std::int16_t Index);
 
-// Socket events.
+// Socket events and the end of a slot's dialogue (SocketEvents.cpp).
 void OnSockConnect(std::int16_t Index);
 void OnSockClose(std::int16_t Index);
 void OnSockSendProgress(std::int32_t BytesSent, std::int16_t Index);
 void OnSockDataArrival(std::int16_t Index);
 // A socket error fails the slot, unless QUIT has gone out already.
 void OnSockError(std::int16_t Index);
-
-// The end of a slot's dialogue: the socket is closed, and the slot counts as
-// sent once QUIT has gone out, as failed before that.
-void EndDialogue(std::int16_t Index);
 void OnReplyTimeout();
+// The socket is closed, and the slot counts as sent once QUIT has gone out,
+// as failed before that.
+void EndDialogue(std::int16_t Index);
 
-// The progress monitor and the end of a run.
+// The SMTP steps (SmtpDialogue.cpp): one complete reply is logged and
+// answered; moreFollowed says the server sent more than that one reply.
+void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed);
+
+// The progress monitor and the end of a run (Monitor.cpp).
 void MonitorTick();
 void FinishMailRun();
+
+// What the log shows of a reply the server never finished, cut at the
+// length of a reply.
+void LogUnfinishedReply();
 
 } // namespace modQuendel_EmailClient

@@ -12,8 +12,7 @@ MsgBoxHandler &Handler()
 
 void ShowModal(const QString &text, int style, const QString &title)
 {
-    QMessageBox box(style == MsgBoxStyle::Exclamation ? QMessageBox::Warning
-                                                      : QMessageBox::NoIcon,
+    QMessageBox box(style == MsgBoxStyle::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
                     title, QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                     QMessageBox::Ok, QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);

@@ -30,7 +30,8 @@ void SocketArray::Load(std::int16_t index)
         throw RuntimeError(ErrorNumber::SubscriptOutOfRange,
                            QStringLiteral("Subscript out of range"));
     if (Exists(index))
-        throw RuntimeError(ErrorNumber::ObjectAlreadyLoaded, QStringLiteral("Object already loaded"));
+        throw RuntimeError(ErrorNumber::ObjectAlreadyLoaded,
+                           QStringLiteral("Object already loaded"));
 
     const Winsock &model = (*this)(0);
     auto *element = new Winsock(this);
@@ -43,7 +44,8 @@ void SocketArray::Load(std::int16_t index)
 void SocketArray::Unload(std::int16_t index)
 {
     if (index == 0)
-        throw RuntimeError(362, QStringLiteral("Can't unload controls created at design time"));
+        throw RuntimeError(ErrorNumber::CantUnloadDesignTimeControl,
+                           QStringLiteral("Can't unload controls created at design time"));
     Winsock &element = (*this)(index);
     m_elements.erase(index);
     // No event of a destroyed element may reach the engine; deleting later

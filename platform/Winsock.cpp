@@ -66,8 +66,9 @@ QString Winsock::GetData()
 void Winsock::SendData(const QString &Text)
 {
     if (m_state != SocketState::Connected)
-        throw RuntimeError(40006, QStringLiteral("Wrong protocol or connection state for the "
-                                                 "requested transaction or request"));
+        throw RuntimeError(ErrorNumber::WrongProtocolOrState,
+                           QStringLiteral("Wrong protocol or connection state for the "
+                                          "requested transaction or request"));
     if (m_testSink)
         m_testSink->append(Text.toUtf8());
     else

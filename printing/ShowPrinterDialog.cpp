@@ -1,7 +1,6 @@
 #include "printing/modPrinter.h"
 
-#include "app/Module1.h"
-#include "app/frmMain.h"
+#include "app/WindowParts.h"
 #include "platform/PrintDialog.h"
 #include "platform/Printer.h"
 #include "platform/Printers.h"
@@ -45,7 +44,7 @@ void ShowPrinterDialog(bool &cancelled)
                      PrintDialogFlags::ReturnDC);
     Printer().SetFollowDefault(false);
 
-    if (!dialog->Show(Module1::MainForm)) {
+    if (!dialog->Show(Module1::WindowOwner())) {
         cancelled = true;
         return;
     }

@@ -28,8 +28,12 @@ install_missing() {
     fi
 }
 
+# CI (CI=true) treats every compiler warning as an error.
+werror=OFF
+if [ "${CI:-}" = true ]; then werror=ON; fi
+
 build() {
-    cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORMANT_WERROR="$werror" >/dev/null
     cmake --build "$build" -j "$jobs"
 }
 

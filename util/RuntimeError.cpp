@@ -1,7 +1,6 @@
 #include "util/RuntimeError.h"
 
 RuntimeError::RuntimeError(int number, const QString &description)
-    : std::runtime_error(description.toStdString()), m_number(number),
-      m_description(description)
+    : std::runtime_error(description.toStdString()), m_number(number), m_description(description)
 {
 }

@@ -24,7 +24,9 @@ namespace ErrorNumber {
 constexpr int Overflow = 6;
 constexpr int SubscriptOutOfRange = 9;
 constexpr int ObjectAlreadyLoaded = 360;
+constexpr int CantUnloadDesignTimeControl = 362;
 constexpr int ControlArrayElementMissing = 340;
 constexpr int InvalidOperationAtState = 40020;
 constexpr int InvalidArgument = 40014;
+constexpr int WrongProtocolOrState = 40006;
 } // namespace ErrorNumber

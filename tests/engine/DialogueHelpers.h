@@ -78,4 +78,26 @@ inline QStringList AcceptingLogWithoutAuth()
     };
 }
 
+// The same run with the user name "user" and the password "secret": the
+// login comes between the reply to HELO and MAIL FROM.
+inline QStringList AcceptingLogWithAuth()
+{
+    QStringList log = AcceptingLogWithoutAuth();
+    const QStringList login{
+        QStringLiteral("W:AUTH LOGIN"),
+        QStringLiteral("Y:334 VXNlcm5hbWU6"),
+        QString(),
+        QStringLiteral("W:dXNlcg=="),
+        QStringLiteral("Y:334 UGFzc3dvcmQ6"),
+        QString(),
+        QStringLiteral("W:********"),
+        QStringLiteral("Y:235 2.7.0 Authentication successful"),
+        QString(),
+    };
+    const qsizetype afterHelo = log.indexOf(QStringLiteral("Y:250 scripted")) + 2;
+    for (qsizetype i = 0; i < login.size(); ++i)
+        log.insert(afterHelo + i, login.at(i));
+    return log;
+}
+
 } // namespace DialogueHelpers

@@ -1,5 +1,6 @@
 #include "DialogueHelpers.h"
 #include "support/EngineRun.h"
+#include "support/ReplyTimeouts.h"
 #include "support/ScriptedServer.h"
 
 #include "engine/modQuendel_EmailClient.h"
@@ -8,21 +9,12 @@
 
 #include <memory>
 
-using Turn = ScriptedServer::Turn;
-using Script = QList<Turn>;
-using Commands = QList<QByteArray>;
-
-Q_DECLARE_METATYPE(Script)
-
 // The dialogue of a whole run against a scripted server: what goes on the
 // wire, what the log shows and which boxes appear.
 class tst_Dialogue : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
     void successfulRunWithoutAuth();
     void successfulRunWithAuth();
     void wholeWireOfARun();
@@ -40,21 +32,10 @@ private slots:
     void serverGivenAsIpv6Address();
 
 private:
-    int m_replyTimeoutMs = 0;
+    // A dialogue that goes astray waits for a reply the script never sends:
+    // ten seconds make that a quick failure rather than a slow one.
+    const ReplyTimeouts m_timeouts{10000, modQuendel_EmailClient::DataReplyTimeoutMs};
 };
-
-// A dialogue that goes astray waits for a reply the script never sends: ten
-// seconds make that a quick failure rather than a slow one.
-void tst_Dialogue::init()
-{
-    m_replyTimeoutMs = modQuendel_EmailClient::ReplyTimeoutMs;
-    modQuendel_EmailClient::ReplyTimeoutMs = 10000;
-}
-
-void tst_Dialogue::cleanup()
-{
-    modQuendel_EmailClient::ReplyTimeoutMs = m_replyTimeoutMs;
-}
 
 void tst_Dialogue::successfulRunWithoutAuth()
 {
@@ -126,40 +107,7 @@ void tst_Dialogue::wholeWireOfARun()
                             "QUIT\r\n";
     QCOMPARE(server.received(), wire);
 
-    const QStringList log{
-        QStringLiteral("W:Connecting to SMTP Server, please wait .."),
-        QStringLiteral("Y:220 scripted ESMTP"),
-        QString(),
-        QStringLiteral("W:HELO bob"),
-        QStringLiteral("Y:250 scripted"),
-        QString(),
-        QStringLiteral("W:AUTH LOGIN"),
-        QStringLiteral("Y:334 VXNlcm5hbWU6"),
-        QString(),
-        QStringLiteral("W:dXNlcg=="),
-        QStringLiteral("Y:334 UGFzc3dvcmQ6"),
-        QString(),
-        QStringLiteral("W:********"),
-        QStringLiteral("Y:235 2.7.0 Authentication successful"),
-        QString(),
-        QStringLiteral("W:MAIL FROM:<>"),
-        QStringLiteral("Y:250 2.1.0 Ok"),
-        QString(),
-        QStringLiteral("W:RCPT TO:<bob@example.com>"),
-        QStringLiteral("Y:250 2.1.5 Ok"),
-        QString(),
-        QStringLiteral("W:DATA"),
-        QStringLiteral("Y:354 End data with <CR><LF>.<CR><LF>"),
-        QString(),
-        QStringLiteral("W:Subject: Vormant"),
-        QStringLiteral("W:."),
-        QStringLiteral("Y:250 2.0.0 Ok: queued"),
-        QString(),
-        QStringLiteral("W:QUIT"),
-        QStringLiteral("Y:221 2.0.0 Bye"),
-        QString(),
-    };
-    QCOMPARE(run.logLines(), log);
+    QCOMPARE(run.logLines(), DialogueHelpers::AcceptingLogWithAuth());
     QCOMPARE(run.boxTexts(), Sent);
     QVERIFY(run.windowUnlocked());
 }

@@ -1,17 +1,12 @@
 #include "DialogueHelpers.h"
 #include "support/EngineRun.h"
+#include "support/ReplyTimeouts.h"
 #include "support/ScriptedServer.h"
 
 #include "engine/ReplyFramer.h"
 #include "engine/modQuendel_EmailClient.h"
 
 #include <QtTest>
-
-using Turn = ScriptedServer::Turn;
-using Script = QList<Turn>;
-using Commands = QList<QByteArray>;
-
-Q_DECLARE_METATYPE(Script)
 
 // Replies are framed from the byte stream: however a server cuts them into
 // arrivals, each reply is one reply, a multi-line reply included; what does
@@ -21,9 +16,6 @@ class tst_Framing : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
     void framer_data();
     void framer();
     void framerBoundsAReplyWithoutEnd_data();
@@ -35,21 +27,10 @@ private slots:
     void oversizedReplies();
 
 private:
-    int m_replyTimeoutMs = 0;
+    // A run that misreads its replies ends up waiting for one that never
+    // comes: ten seconds make that a quick failure rather than a slow one.
+    const ReplyTimeouts m_timeouts{10000, modQuendel_EmailClient::DataReplyTimeoutMs};
 };
-
-// A run that misreads its replies ends up waiting for one that never
-// comes: ten seconds make that a quick failure rather than a slow one.
-void tst_Framing::init()
-{
-    m_replyTimeoutMs = modQuendel_EmailClient::ReplyTimeoutMs;
-    modQuendel_EmailClient::ReplyTimeoutMs = 10000;
-}
-
-void tst_Framing::cleanup()
-{
-    modQuendel_EmailClient::ReplyTimeoutMs = m_replyTimeoutMs;
-}
 
 void tst_Framing::framer_data()
 {

@@ -7,9 +7,6 @@
 #include <QProcess>
 #include <QtTest>
 
-using Script = QList<ScriptedServer::Turn>;
-Q_DECLARE_METATYPE(Script)
-
 // The real program on a display of the test's own, typed into with xdotool:
 // leaving it while a run waits on a server ends it at once, cleanly, and
 // without a box.

@@ -1,5 +1,6 @@
 #include "DialogueHelpers.h"
 #include "support/EngineRun.h"
+#include "support/ReplyTimeouts.h"
 #include "support/ScriptedServer.h"
 
 #include "app/Module1.h"
@@ -10,12 +11,7 @@
 #include <QTcpServer>
 #include <QtTest>
 
-using Turn = ScriptedServer::Turn;
-using Script = QList<Turn>;
-using Commands = QList<QByteArray>;
 using namespace modQuendel_EmailClient;
-
-Q_DECLARE_METATYPE(Script)
 
 namespace {
 const QStringList Sent{QStringLiteral("Email Sent")};
@@ -52,9 +48,6 @@ class tst_SlotEnd : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
     void limitsFollowRfc5321();
     void endings_data();
     void endings();
@@ -65,23 +58,7 @@ private slots:
     void boxOpenHoldsBackTicks();
     void secondRun_data();
     void secondRun();
-
-private:
-    int m_replyTimeoutMs = 0;
-    int m_dataReplyTimeoutMs = 0;
 };
-
-void tst_SlotEnd::init()
-{
-    m_replyTimeoutMs = ReplyTimeoutMs;
-    m_dataReplyTimeoutMs = DataReplyTimeoutMs;
-}
-
-void tst_SlotEnd::cleanup()
-{
-    ReplyTimeoutMs = m_replyTimeoutMs;
-    DataReplyTimeoutMs = m_dataReplyTimeoutMs;
-}
 
 void tst_SlotEnd::limitsFollowRfc5321()
 {
@@ -211,8 +188,8 @@ void tst_SlotEnd::endings()
 
     // Where no time-out is meant to end the slot, the limits are a minute:
     // a slot that ends only by its time-out then shows in the time it took.
-    ReplyTimeoutMs = replyTimeoutMs > 0 ? replyTimeoutMs : 60000;
-    DataReplyTimeoutMs = dataReplyTimeoutMs > 0 ? dataReplyTimeoutMs : 60000;
+    const ReplyTimeouts timeouts(replyTimeoutMs > 0 ? replyTimeoutMs : 60000,
+                                 dataReplyTimeoutMs > 0 ? dataReplyTimeoutMs : 60000);
 
     ScriptedServer server(script);
     EngineRun run;
@@ -243,8 +220,7 @@ void tst_SlotEnd::endings()
 void tst_SlotEnd::dataReplyHasTheLongerLimit()
 {
     // Every other reply has 300 ms, the reply to "." comes after a second.
-    ReplyTimeoutMs = 300;
-    DataReplyTimeoutMs = 60000;
+    const ReplyTimeouts timeouts(300, 60000);
     Turn late = ScriptedServer::Say("250 queued at last\r\n");
     late.delayMs = 1000;
     ScriptedServer server(Accepting(5, late));

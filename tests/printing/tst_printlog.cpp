@@ -99,6 +99,21 @@ void tst_PrintLog::cleanupTestCase()
     m_window.reset();
 }
 
+namespace {
+// What every Print does up to the dialog's answer, starting from the printer "Home".
+QStringList DialogPrefix()
+{
+    return {QStringLiteral("Dialog:Create"),
+            QStringLiteral("Dialog:PrinterName=Home"),
+            QStringLiteral("Dialog:DriverName=HomeDriver"),
+            QStringLiteral("Dialog:Port=HomePort"),
+            QStringLiteral("Dialog:PaperBin=2"),
+            Flags,
+            QStringLiteral("FollowDefault=false"),
+            QStringLiteral("Dialog:Show")};
+}
+} // namespace
+
 void tst_PrintLog::confirmedDialogRunsInOrder()
 {
     PrintFixture f;
@@ -107,34 +122,26 @@ void tst_PrintLog::confirmedDialogRunsInOrder()
 
     modPrinter::PrintLog(f.log);
 
-    const QStringList expected{
-        QStringLiteral("Dialog:Create"),
-        QStringLiteral("Dialog:PrinterName=Home"),
-        QStringLiteral("Dialog:DriverName=HomeDriver"),
-        QStringLiteral("Dialog:Port=HomePort"),
-        QStringLiteral("Dialog:PaperBin=2"),
-        Flags,
-        QStringLiteral("FollowDefault=false"),
-        QStringLiteral("Dialog:Show"),
-        QStringLiteral("Dialog:Read PrinterName"),
-        QStringLiteral("Dialog:Read Copies"),
-        QStringLiteral("Copies=2"),
-        QStringLiteral("Dialog:Read Orientation"),
-        QStringLiteral("Orientation=2"),
-        QStringLiteral("Dialog:Read ColorMode"),
-        QStringLiteral("ColorMode=1"),
-        QStringLiteral("Dialog:Read Duplex"),
-        QStringLiteral("Duplex=3"),
-        QStringLiteral("Dialog:Read PaperBin"),
-        QStringLiteral("PaperBin=5"),
-        QStringLiteral("Dialog:Read PaperSize"),
-        QStringLiteral("PaperSize=8"),
-        QStringLiteral("Dialog:Read PrintQuality"),
-        QStringLiteral("PrintQuality=600"),
-        QStringLiteral("Dialog:Release"),
-        QStringLiteral("Print@Home:") + LogText,
-        QStringLiteral("EndDoc@Home"),
-    };
+    const QStringList expected = DialogPrefix() + QStringList{
+                                                      QStringLiteral("Dialog:Read PrinterName"),
+                                                      QStringLiteral("Dialog:Read Copies"),
+                                                      QStringLiteral("Copies=2"),
+                                                      QStringLiteral("Dialog:Read Orientation"),
+                                                      QStringLiteral("Orientation=2"),
+                                                      QStringLiteral("Dialog:Read ColorMode"),
+                                                      QStringLiteral("ColorMode=1"),
+                                                      QStringLiteral("Dialog:Read Duplex"),
+                                                      QStringLiteral("Duplex=3"),
+                                                      QStringLiteral("Dialog:Read PaperBin"),
+                                                      QStringLiteral("PaperBin=5"),
+                                                      QStringLiteral("Dialog:Read PaperSize"),
+                                                      QStringLiteral("PaperSize=8"),
+                                                      QStringLiteral("Dialog:Read PrintQuality"),
+                                                      QStringLiteral("PrintQuality=600"),
+                                                      QStringLiteral("Dialog:Release"),
+                                                      QStringLiteral("Print@Home:") + LogText,
+                                                      QStringLiteral("EndDoc@Home"),
+                                                  };
     QCOMPARE(f.events, expected);
     QCOMPARE(dialogs.lastOwner(), static_cast<QWidget *>(m_window.get()));
     QVERIFY(f.boxes.isEmpty());
@@ -148,17 +155,9 @@ void tst_PrintLog::cancelPrintsNothing()
 
     modPrinter::PrintLog(f.log);
 
-    const QStringList expected{
-        QStringLiteral("Dialog:Create"),
-        QStringLiteral("Dialog:PrinterName=Home"),
-        QStringLiteral("Dialog:DriverName=HomeDriver"),
-        QStringLiteral("Dialog:Port=HomePort"),
-        QStringLiteral("Dialog:PaperBin=2"),
-        Flags,
-        QStringLiteral("FollowDefault=false"),
-        QStringLiteral("Dialog:Show"),
-        QStringLiteral("Dialog:Release"),
-    };
+    const QStringList expected = DialogPrefix() + QStringList{
+                                                      QStringLiteral("Dialog:Release"),
+                                                  };
     QCOMPARE(f.events, expected);
     QVERIFY(f.boxes.isEmpty());
     QCOMPARE(f.printer.current(), QStringLiteral("Home"));

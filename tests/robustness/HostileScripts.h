@@ -7,9 +7,6 @@
 #include <QString>
 #include <QStringList>
 
-using Turn = ScriptedServer::Turn;
-using Script = QList<Turn>;
-
 // The last thing the client has sent when a server turns hostile.
 enum class Upto { Connect, Helo, AuthLogin, User, Pass, Mail, Rcpt, Data, Dot, Quit };
 

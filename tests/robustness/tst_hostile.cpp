@@ -2,6 +2,7 @@
 #include "robustness/RunChecks.h"
 #include "robustness/Transcript.h"
 #include "support/EngineRun.h"
+#include "support/ReplyTimeouts.h"
 #include "support/ScriptedServer.h"
 
 #include "engine/modQuendel_EmailClient.h"
@@ -16,8 +17,6 @@ class tst_Hostile : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
     void hostileServer_data();
     void hostileServer();
     void socketErrorMidRun_data();
@@ -405,18 +404,6 @@ void AuthRows()
 }
 } // namespace
 
-void tst_Hostile::init()
-{
-    modQuendel_EmailClient::ReplyTimeoutMs = GenerousReplyMs;
-    modQuendel_EmailClient::DataReplyTimeoutMs = GenerousReplyMs;
-}
-
-void tst_Hostile::cleanup()
-{
-    modQuendel_EmailClient::ReplyTimeoutMs = 5 * 60 * 1000;
-    modQuendel_EmailClient::DataReplyTimeoutMs = 10 * 60 * 1000;
-}
-
 void tst_Hostile::hostileServer_data()
 {
     QTest::addColumn<Peer>("peer");
@@ -451,8 +438,7 @@ void tst_Hostile::hostileServer()
     QFETCH(QStringList, log);
     QFETCH(QStringList, boxes);
 
-    modQuendel_EmailClient::ReplyTimeoutMs = replyTimeoutMs;
-    modQuendel_EmailClient::DataReplyTimeoutMs = replyTimeoutMs;
+    const ReplyTimeouts timeouts(replyTimeoutMs);
 
     ScriptedServer server(script);
     QString address = server.address();
@@ -514,6 +500,7 @@ void tst_Hostile::socketErrorMidRun()
 {
     QFETCH(Upto, upto);
     QFETCH(QString, box);
+    const ReplyTimeouts timeouts(GenerousReplyMs);
 
     const Prefix prefix = StandardUpto(upto);
     ScriptedServer server(prefix.script + Script{ScriptedServer::Silence()});

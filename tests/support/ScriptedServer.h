@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMetaType>
 #include <QObject>
 #include <QPointer>
 #include <QTcpServer>
@@ -91,3 +92,10 @@ private:
     int m_connections = 0;
     bool m_peerClosed = false;
 };
+
+// A server's whole part in a dialogue, and the command lines a client sends,
+// as the data-driven tests pass them around.
+using Turn = ScriptedServer::Turn;
+using Script = QList<ScriptedServer::Turn>;
+using Commands = QList<QByteArray>;
+Q_DECLARE_METATYPE(Script)

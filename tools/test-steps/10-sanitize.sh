@@ -10,6 +10,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 echo "== Sanitizer build in $build"
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVORMANT_SANITIZE=ON -DVORMANT_BENCH=OFF \
+    -DVORMANT_WERROR="$([ "${CI:-}" = true ] && echo ON || echo OFF)" \
     >/dev/null
 cmake --build "$build" -j "$jobs"
 

@@ -1,15 +1,16 @@
 #include "app/Module1.h"
-#include "app/frmMain.h"
+#include "app/WindowParts.h"
 #include "engine/ReplyDeadline.h"
 #include "engine/ServerAddress.h"
 #include "engine/modQuendel_EmailClient.h"
+#include "platform/SocketArray.h"
 #include "util/Checked16.h"
-#include "util/Colors.h"
 #include "util/Pause.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
-using Module1::MainForm;
+using Module1::Sockets;
 
 namespace modQuendel_EmailClient {
 
@@ -20,8 +21,8 @@ void SendMail()
     CurrentSlot = 0;
     LoadSockets();
     Pause(0.001);
-    MainForm->tmrEmail->setInterval(100);
-    MainForm->tmrEmail->start();
+    Module1::MonitorTimer().setInterval(100);
+    Module1::MonitorTimer().start();
     ConnectPendingSlots();
 }
 
@@ -30,7 +31,7 @@ void LoadSockets()
     for (std::int16_t i = 1; i <= Module1::MailCount; ++i) {
         // A failing statement is skipped and the next one runs.
         try {
-            MainForm->EmailSock->Load(i);
+            Sockets().Load(i);
         } catch (const RuntimeError &) {
         }
         try {
@@ -64,13 +65,14 @@ void ConnectPendingSlots()
 
             const ServerAddress server = ParseServerAddress(Module1::SmtpServer);
             if (!server.valid)
-                throw RuntimeError(ErrorNumber::InvalidArgument, QStringLiteral("Invalid argument"));
-            Winsock &socket = MainForm->EmailSock->operator()(i);
+                throw RuntimeError(ErrorNumber::InvalidArgument,
+                                   QStringLiteral("Invalid argument"));
+            Winsock &socket = Sockets()(i);
             socket.RemoteHost = server.host;
             socket.RemotePort = server.port;
             // A connection can fail inside Connect already; its error must
             // find this slot's step, not the last step of the run before.
-            SmtpStep = 0;
+            SmtpStep = Step::Helo;
             socket.Connect();
             StartReplyDeadline(ReplyTimeoutMs); // for the greeting
 
@@ -99,11 +101,11 @@ void UnloadSockets()
         }
         // A failing statement is skipped and the next one runs.
         try {
-            MainForm->EmailSock->operator()(i).Close();
+            Sockets()(i).Close();
         } catch (const RuntimeError &) {
         }
         try {
-            MainForm->EmailSock->Unload(i);
+            Sockets().Unload(i);
         } catch (const RuntimeError &) {
         }
         SlotPending[std::size_t(i)] = false;
@@ -111,15 +113,27 @@ void UnloadSockets()
 }
 
 namespace {
+// The monitor looks at the outcome at once rather than at its next tick, but
+// outside the socket event that decided it. A run that has ended meanwhile is
+// not looked at again.
+void CheckOutcomeSoon()
+{
+    QTimer::singleShot(0, &Module1::MonitorTimer(), [] {
+        if (Module1::MonitorTimer().isActive())
+            MonitorTick();
+    });
+}
+
 // A slot's outcome counts once: an element's late events after its slot
 // ended are not a second result.
 void CountOutcome(std::int16_t Index, std::int16_t &counter)
 {
-    if (Index < 0 || Index > 100 || SlotEnded[std::size_t(Index)])
+    if (Index < 0 || Index > MaxSlots || SlotEnded[std::size_t(Index)])
         return;
     SlotEnded[std::size_t(Index)] = true;
     StopReplyDeadline();
     counter = CheckedAdd16(counter, 1);
+    CheckOutcomeSoon();
 }
 } // namespace
 
@@ -135,37 +149,6 @@ void MarkSlotError(std::int16_t Index)
     CurrentSlot = Index;
     CountOutcome(Index, ErrorCount);
     StepDone = true;
-}
-
-void OnSockConnect(std::int16_t Index)
-{
-    // Nothing is sent: the server speaks first.
-    CurrentSlot = Index;
-}
-
-void OnSockClose(std::int16_t Index)
-{
-    CurrentSlot = Index;
-    if (!MainForm->EmailSock->Exists(Index))
-        return;
-    Winsock &socket = MainForm->EmailSock->operator()(Index);
-    if (socket.State() == SocketState::Closing)
-        socket.Close();
-    // The server hung up before the dialogue ended it. What it sent of an
-    // unfinished reply is still shown.
-    if (Index <= 100 && SlotPending[std::size_t(Index)] && !SlotEnded[std::size_t(Index)]) {
-        if (!Reply.IsEmpty()) {
-            MainForm->rtbStatus->SetSelColor(Colors::Yellow);
-            MainForm->rtbStatus->InsertText(Reply.TakeAll() + QStringLiteral("\r\n"));
-        }
-        EndDialogue(Index);
-    }
-}
-
-void OnSockSendProgress(std::int32_t BytesSent, std::int16_t Index)
-{
-    Q_UNUSED(BytesSent);
-    Q_UNUSED(Index);
 }
 
 } // namespace modQuendel_EmailClient

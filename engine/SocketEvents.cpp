@@ -1,0 +1,110 @@
+#include "app/WindowParts.h"
+#include "engine/ReplyDeadline.h"
+#include "engine/modQuendel_EmailClient.h"
+#include "platform/SocketArray.h"
+#include "platform/StatusLog.h"
+#include "util/Colors.h"
+
+using Module1::Sockets;
+
+namespace modQuendel_EmailClient {
+
+namespace {
+bool SlotRunning(std::int16_t Index)
+{
+    return IsLiveSlot(Index) && !SlotEnded[std::size_t(Index)];
+}
+} // namespace
+
+void OnSockConnect(std::int16_t Index)
+{
+    // Nothing is sent: the server speaks first.
+    CurrentSlot = Index;
+}
+
+void OnSockClose(std::int16_t Index)
+{
+    CurrentSlot = Index;
+    if (!Sockets().Exists(Index))
+        return;
+    Winsock &socket = Sockets()(Index);
+    if (socket.State() == SocketState::Closing)
+        socket.Close();
+    // The server hung up before the dialogue ended it.
+    if (SlotRunning(Index) && SlotPending[std::size_t(Index)]) {
+        LogUnfinishedReply();
+        EndDialogue(Index);
+    }
+}
+
+void OnSockSendProgress(std::int32_t BytesSent, std::int16_t Index)
+{
+    Q_UNUSED(BytesSent);
+    Q_UNUSED(Index);
+}
+
+void OnSockError(std::int16_t Index)
+{
+    if (SmtpStep == Step::QuitSent && SlotRunning(Index))
+        EndDialogue(Index);
+    else
+        MarkSlotError(Index);
+}
+
+void OnSockDataArrival(std::int16_t Index)
+{
+    try {
+        if (!SlotRunning(Index))
+            return;
+        Reply.Append(Sockets()(Index).GetData());
+
+        if (Reply.Overflowed()) {
+            LogUnfinishedReply();
+            EndDialogue(Index);
+            return;
+        }
+        if (!Reply.HasReply())
+            return; // the rest of the reply is still on its way
+
+        const QString reply = Reply.TakeReply();
+        AnswerReply(Index, reply, !Reply.IsEmpty());
+    } catch (const std::exception &) {
+        // A command that cannot be sent ends the slot like a refusal.
+        EndDialogue(Index);
+    }
+}
+
+void OnReplyTimeout()
+{
+    const std::int16_t Index = CurrentSlot;
+    if (!SlotRunning(Index))
+        return;
+    LogUnfinishedReply();
+    EndDialogue(Index);
+}
+
+void EndDialogue(std::int16_t Index)
+{
+    if (Sockets().Exists(Index))
+        Sockets()(Index).Close();
+
+    // Once QUIT has gone out the server has accepted the message: whatever
+    // ends the connection now, the slot was sent.
+    if (SmtpStep == Step::QuitSent) {
+        MarkSlotSent(Index);
+        Module1::UnlockWindow();
+    } else {
+        MarkSlotError(Index);
+    }
+}
+
+void LogUnfinishedReply()
+{
+    if (Reply.IsEmpty())
+        return;
+    Module1::Log().SetSelColor(Colors::Yellow);
+    Module1::Log().InsertText(Reply.TakeAll().left(ReplyFramer::MaxReplyLength) +
+                              QStringLiteral("\r\n"));
+}
+
+} // namespace modQuendel_EmailClient
