@@ -1,10 +1,12 @@
 #!/usr/bin/python3
-"""`cmake --install` into a fresh prefix puts the program, its desktop entry
-and its icons where a desktop looks for them, under the names the entry uses.
+"""`cmake --install` into a fresh prefix puts the program, its desktop entry,
+its icons, its AppStream metadata and its manual page where a desktop, a
+software centre and man look for them, under the names the entry uses.
 
 usage: install_check.py path/to/cmake path/to/build-dir"""
 
 import configparser
+import gzip
 import os
 import shutil
 import struct
@@ -40,6 +42,28 @@ def desktop_entry(path):
     return parser["Desktop Entry"]
 
 
+def metainfo_files(prefix):
+    """The AppStream files under share/metainfo/ of prefix: exactly one."""
+    folder = os.path.join(prefix, "share", "metainfo")
+    files = [os.path.join(folder, name) for name in sorted(os.listdir(folder))] \
+        if os.path.isdir(folder) else []
+    check(len(files) == 1, f"{folder} holds {files}, not one AppStream file")
+    return files
+
+
+def check_metainfo(prefix, desktop_id):
+    path = metainfo_files(prefix)[0]
+    component = ElementTree.parse(path).getroot()
+    check(component.tag == "component" and component.get("type") == "desktop-application",
+          f"{path} describes no desktop application")
+    component_id = component.findtext("id")
+    check(os.path.basename(path) == f"{component_id}.metainfo.xml",
+          f"{path} is not named after its ID {component_id!r}")
+    launchable = component.findtext("launchable[@type='desktop-id']")
+    check(launchable == desktop_id,
+          f"{path} launches {launchable!r}, the desktop entry is {desktop_id!r}")
+
+
 def check_layout(prefix):
     program = os.path.join(prefix, "bin", "vormant")
     check(os.path.isfile(program) and os.access(program, os.X_OK),
@@ -63,6 +87,11 @@ def check_layout(prefix):
     check(os.path.isfile(scalable), f"no scalable icon at {scalable}")
     root = ElementTree.parse(scalable).getroot()
     check(root.tag == "{http://www.w3.org/2000/svg}svg", f"{scalable} is no SVG image")
+
+    check_metainfo(prefix, "vormant.desktop")
+    manual = os.path.join(share, "man", "man1", "vormant.1.gz")
+    with gzip.open(manual, "rt", encoding="utf-8") as page:
+        check(".TH VORMANT 1" in page.read(), f"{manual} is no manual page of vormant")
 
 
 def main():
