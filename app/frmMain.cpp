@@ -18,8 +18,7 @@ void frmMain::RouteEvents()
     connect(tmrEmail, &QTimer::timeout, this, &frmMain::tmrEmail_Timer);
     connect(EmailSock, &SocketArray::Connect, this, &frmMain::EmailSock_Connect);
     connect(EmailSock, &SocketArray::Close, this, &frmMain::EmailSock_Close);
-    connect(EmailSock, &SocketArray::Error, this,
-            [this](std::int16_t Index, std::int32_t, const QString &) { EmailSock_Error(Index); });
+    connect(EmailSock, &SocketArray::Error, this, &frmMain::EmailSock_Error);
     connect(EmailSock, &SocketArray::DataArrival, this,
             [this](std::int16_t Index, std::int32_t) { EmailSock_DataArrival(Index); });
     connect(EmailSock, &SocketArray::SendProgress, this,
@@ -49,9 +48,9 @@ void frmMain::EmailSock_Close(std::int16_t Index)
     modQuendel_EmailClient::OnSockClose(Index);
 }
 
-void frmMain::EmailSock_Error(std::int16_t Index)
+void frmMain::EmailSock_Error(std::int16_t Index, std::int32_t Number, const QString &Description)
 {
-    modQuendel_EmailClient::OnSockError(Index);
+    modQuendel_EmailClient::OnSockError(Index, Number, Description);
 }
 
 void frmMain::EmailSock_DataArrival(std::int16_t Index)

@@ -1,5 +1,6 @@
 #include "app/Module1.h"
 #include "app/WindowParts.h"
+#include "engine/Notes.h"
 #include "engine/ReplyDeadline.h"
 #include "engine/ServerAddress.h"
 #include "engine/modQuendel_EmailClient.h"
@@ -43,8 +44,9 @@ void LoadSockets()
 
 namespace {
 // A failure while starting a connection ends the run at once.
-void ConnectFailure()
+void ConnectFailure(const QString &description)
 {
+    Notes::ConnectFailed(description);
     ErrorCount = CheckedAdd16(ErrorCount, 1);
     FinishMailRun();
 }
@@ -62,6 +64,7 @@ void ConnectPendingSlots()
             Reply.Clear();
             EhloRetried = false;
             SlotEnded.at(std::size_t(i)) = false;
+            Notes::SetLastCommand({});
 
             const ServerAddress server = ParseServerAddress(Module1::SmtpServer);
             if (!server.valid)
@@ -78,8 +81,10 @@ void ConnectPendingSlots()
 
             WaitStepDone();
         }
-    } catch (const std::exception &) {
-        ConnectFailure();
+    } catch (const RuntimeError &error) {
+        ConnectFailure(error.description());
+    } catch (const std::exception &error) {
+        ConnectFailure(QString::fromLocal8Bit(error.what()));
     }
 }
 

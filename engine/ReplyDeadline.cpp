@@ -30,3 +30,8 @@ void StopReplyDeadline()
 {
     DeadlineTimer()->stop();
 }
+
+int ReplyDeadlineMs()
+{
+    return DeadlineTimer()->interval();
+}

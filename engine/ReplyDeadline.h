@@ -4,3 +4,5 @@
 // OnReplyTimeout ends the slot.
 void StartReplyDeadline(int milliseconds);
 void StopReplyDeadline();
+// The length of the deadline last started.
+int ReplyDeadlineMs();

@@ -1,6 +1,7 @@
 #include "app/Module1.h"
 #include "app/WindowParts.h"
 #include "engine/MessageText.h"
+#include "engine/Notes.h"
 #include "engine/ReplyDeadline.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/SocketArray.h"
@@ -35,15 +36,10 @@ bool RefusesAuthAfterHelo(const QString &code)
     return code == u"500" || code == u"502" || code == u"503";
 }
 
-// A refusal is a reply with a code. After one, the client still ends the
-// session the polite way, so that servers log a QUIT rather than a lost
-// connection; except after 421, with which the server closes by itself.
-bool IsRefusal(const QString &code)
+bool IsReplyCode(const QString &code)
 {
     return code.size() == 3 &&
-           std::all_of(code.cbegin(), code.cend(),
-                       [](QChar c) { return c >= u'0' && c <= u'9'; }) &&
-           code != u"421";
+           std::all_of(code.cbegin(), code.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
 bool LoggingIn()
@@ -88,6 +84,7 @@ void SendMessage(std::int16_t Index)
 void SendStepCommand(std::int16_t Index)
 {
     const QString local = LocalPart(MailToAt(Index));
+    const std::int32_t sending = SmtpStep;
     switch (SmtpStep) {
     case Step::Helo:
         Command(Index, QStringLiteral("HELO ") + local + CRLF);
@@ -131,6 +128,7 @@ void SendStepCommand(std::int16_t Index)
     default:
         return; // no action: the reply is only logged
     }
+    Notes::SetLastCommand(Notes::CommandName(sending));
     StartReplyDeadline(SmtpStep == Step::Quit ? DataReplyTimeoutMs : ReplyTimeoutMs);
 }
 
@@ -139,6 +137,7 @@ void RetryWithEhlo(std::int16_t Index)
 {
     EhloRetried = true;
     Command(Index, QStringLiteral("EHLO ") + LocalPart(MailToAt(Index)) + CRLF);
+    Notes::SetLastCommand(QStringLiteral("EHLO"));
     SmtpStep = Step::AuthLogin;
     StartReplyDeadline(ReplyTimeoutMs);
 }
@@ -150,6 +149,20 @@ void QuitAfterRefusal(std::int16_t Index)
         Command(Index, QStringLiteral("QUIT") + CRLF);
 }
 
+// A refusal is a reply with a code. After one, the client still ends the
+// session the polite way, so that servers log a QUIT rather than a lost
+// connection; except after 421, with which the server closes by itself.
+// Anything else is not an SMTP reply at all.
+void NoteRefusal(std::int16_t Index, const QString &code)
+{
+    if (!IsReplyCode(code)) {
+        Notes::NotAnSmtpReply();
+        return;
+    }
+    if (code != u"421")
+        QuitAfterRefusal(Index);
+    Notes::Refused(code);
+}
 } // namespace
 
 void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
@@ -160,6 +173,8 @@ void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
     if (moreFollowed) {
         // The server sent more than one reply to one command.
         LogUnfinishedReply();
+        if (SmtpStep != Step::QuitSent)
+            Notes::MoreThanOneReply();
         EndDialogue(Index);
     } else if (SmtpStep == Step::QuitSent || !IsAccepted(code)) {
         // AUTH LOGIN, answered by a server that wants EHLO first.
@@ -167,8 +182,8 @@ void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
             RetryWithEhlo(Index);
             return;
         }
-        if (SmtpStep != Step::QuitSent && IsRefusal(code))
-            QuitAfterRefusal(Index);
+        if (SmtpStep != Step::QuitSent)
+            NoteRefusal(Index, code);
         EndDialogue(Index);
     } else {
         SendStepCommand(Index);

@@ -1,9 +1,12 @@
 #include "app/WindowParts.h"
+#include "engine/Notes.h"
 #include "engine/ReplyDeadline.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/SocketArray.h"
 #include "platform/StatusLog.h"
 #include "util/Colors.h"
+
+#include <QElapsedTimer>
 
 using Module1::Sockets;
 
@@ -14,12 +17,20 @@ bool SlotRunning(std::int16_t Index)
 {
     return IsLiveSlot(Index) && !SlotEnded[std::size_t(Index)];
 }
+
+// From the connection to the end of the dialogue.
+QElapsedTimer DialogueClock;
 } // namespace
 
 void OnSockConnect(std::int16_t Index)
 {
     // Nothing is sent: the server speaks first.
     CurrentSlot = Index;
+    if (!SlotRunning(Index) || !SlotPending[std::size_t(Index)])
+        return;
+    DialogueClock.start();
+    const Winsock &socket = Sockets()(Index);
+    Notes::Connected(socket.RemoteHostIP(), socket.RemotePort, socket.RemoteHost);
 }
 
 void OnSockClose(std::int16_t Index)
@@ -33,6 +44,8 @@ void OnSockClose(std::int16_t Index)
     // The server hung up before the dialogue ended it.
     if (SlotRunning(Index) && SlotPending[std::size_t(Index)]) {
         LogUnfinishedReply();
+        if (SmtpStep != Step::QuitSent)
+            Notes::ServerClosed();
         EndDialogue(Index);
     }
 }
@@ -43,12 +56,17 @@ void OnSockSendProgress(std::int32_t BytesSent, std::int16_t Index)
     Q_UNUSED(Index);
 }
 
-void OnSockError(std::int16_t Index)
+void OnSockError(std::int16_t Index, std::int32_t Number, const QString &Description)
 {
-    if (SmtpStep == Step::QuitSent && SlotRunning(Index))
+    if (SmtpStep == Step::QuitSent && SlotRunning(Index)) {
         EndDialogue(Index);
-    else
-        MarkSlotError(Index);
+        return;
+    }
+    if (SlotRunning(Index) && Sockets().Exists(Index)) {
+        const Winsock &socket = Sockets()(Index);
+        Notes::SocketError(Number, Description, socket.RemoteHost, socket.RemotePort);
+    }
+    MarkSlotError(Index);
 }
 
 void OnSockDataArrival(std::int16_t Index)
@@ -60,6 +78,8 @@ void OnSockDataArrival(std::int16_t Index)
 
         if (Reply.Overflowed()) {
             LogUnfinishedReply();
+            if (SmtpStep != Step::QuitSent)
+                Notes::ReplyTooLong();
             EndDialogue(Index);
             return;
         }
@@ -80,6 +100,8 @@ void OnReplyTimeout()
     if (!SlotRunning(Index))
         return;
     LogUnfinishedReply();
+    if (SmtpStep != Step::QuitSent)
+        Notes::NoReply(ReplyDeadlineMs());
     EndDialogue(Index);
 }
 
@@ -91,6 +113,8 @@ void EndDialogue(std::int16_t Index)
     // Once QUIT has gone out the server has accepted the message: whatever
     // ends the connection now, the slot was sent.
     if (SmtpStep == Step::QuitSent) {
+        if (SlotRunning(Index))
+            Notes::DialogueTook(DialogueClock.elapsed());
         MarkSlotSent(Index);
         Module1::UnlockWindow();
     } else {

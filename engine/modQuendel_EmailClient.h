@@ -65,8 +65,9 @@ void OnSockConnect(std::int16_t Index);
 void OnSockClose(std::int16_t Index);
 void OnSockSendProgress(std::int32_t BytesSent, std::int16_t Index);
 void OnSockDataArrival(std::int16_t Index);
-// A socket error fails the slot, unless QUIT has gone out already.
-void OnSockError(std::int16_t Index);
+// A socket error fails the slot, unless QUIT has gone out already; the log
+// says why in the socket's own words.
+void OnSockError(std::int16_t Index, std::int32_t Number, const QString &Description);
 void OnReplyTimeout();
 // The socket is closed, and the slot counts as sent once QUIT has gone out,
 // as failed before that.

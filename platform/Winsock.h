@@ -29,6 +29,8 @@ public:
     // Queues Text as UTF-8 after whatever was queued before.
     void SendData(const QString &Text);
     SocketState State() const { return m_state; }
+    // The address the connection reached, once connected.
+    QString RemoteHostIP() const { return m_socket.peerAddress().toString(); }
     // Closes the connection at once; the state becomes Closed.
     void Close();
 

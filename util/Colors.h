@@ -8,6 +8,7 @@
 namespace Colors {
 constexpr std::uint32_t White = 0xFFFFFF;
 constexpr std::uint32_t Yellow = 0x00FFFF;
+constexpr std::uint32_t Cyan = 0xFFFF00; // the tool's own notes in the log
 constexpr std::uint32_t DarkBlue = 0xC00000;
 constexpr std::uint32_t Black = 0x000000;
 constexpr std::uint32_t ButtonFace = 0x8000000F;

@@ -48,12 +48,19 @@ inline QList<ScriptedServer::Turn> InPieces(QList<ScriptedServer::Turn> script, 
     return script;
 }
 
+// The notes of every run against a scripted server, as EngineRun shows them:
+// the connection made, and at the end of a successful dialogue its duration.
+const QString ConnectedNote = QStringLiteral("C:Connected to 127.0.0.1 port {port}.");
+const QString TookNote =
+    QStringLiteral("C:The dialogue took # ms, from connecting to the reply to QUIT.");
+
 // The log of a whole run against ScriptedServer::AcceptingScript(false) for
 // the recipient bob@example.com.
 inline QStringList AcceptingLogWithoutAuth()
 {
     return {
         QStringLiteral("W:Connecting to SMTP Server, please wait .."),
+        ConnectedNote,
         QStringLiteral("Y:220 scripted ESMTP"),
         QString(),
         QStringLiteral("W:HELO bob"),
@@ -75,6 +82,7 @@ inline QStringList AcceptingLogWithoutAuth()
         QStringLiteral("W:QUIT"),
         QStringLiteral("Y:221 2.0.0 Bye"),
         QString(),
+        TookNote,
     };
 }
 

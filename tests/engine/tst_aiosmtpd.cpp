@@ -31,6 +31,7 @@ QString Hex(const QString &text)
 QStringList OpeningLog(const QString &local, const QString &user)
 {
     QStringList log{QStringLiteral("W:Connecting to SMTP Server, please wait .."),
+                    DialogueHelpers::ConnectedNote,
                     QStringLiteral("Y:220 sink.test ESMTP test sink"),
                     QString(),
                     QStringLiteral("W:HELO ") + local,
@@ -53,8 +54,10 @@ QStringList OpeningLog(const QString &local, const QString &user)
 const QStringList AuthAccepted{QStringLiteral("Y:235 2.7.0 Authentication successful"), QString()};
 
 // The refusal of a wrong password, and the QUIT that follows it.
-const QStringList AuthRefused{QStringLiteral("Y:535 5.7.8 Authentication credentials invalid"),
-                              QString(), QStringLiteral("W:QUIT")};
+const QStringList AuthRefused{
+    QStringLiteral("Y:535 5.7.8 Authentication credentials invalid"), QString(),
+    QStringLiteral("W:QUIT"),
+    QStringLiteral("C:The server did not accept the user name or password (535).")};
 
 QStringList ClosingLog(const QString &rcpt, const QString &sender = {})
 {
@@ -73,7 +76,8 @@ QStringList ClosingLog(const QString &rcpt, const QString &sender = {})
             QString(),
             QStringLiteral("W:QUIT"),
             QStringLiteral("Y:221 Bye"),
-            QString()};
+            QString(),
+            DialogueHelpers::TookNote};
 }
 } // namespace
 

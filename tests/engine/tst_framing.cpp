@@ -150,6 +150,7 @@ void tst_Framing::framedRuns_data()
                   ScriptedServer::Say("221\r\n")}
         << FullDialogue
         << QStringList{Connecting,
+                       DialogueHelpers::ConnectedNote,
                        "Y:220",
                        "",
                        "W:HELO bob",
@@ -170,56 +171,79 @@ void tst_Framing::framedRuns_data()
                        "",
                        "W:QUIT",
                        "Y:221",
-                       ""}
+                       "",
+                       DialogueHelpers::TookNote}
         << Sent;
 
     Script multiLine = accepting;
     multiLine[0] = ScriptedServer::Say("220-scripted.test ESMTP\r\n220-no UCE\r\n220 ready\r\n");
     multiLine[1] = ScriptedServer::Say("250-scripted.test\r\n250-SIZE 1000\r\n250 HELP\r\n");
     QStringList multiLineLog = acceptingLog;
-    multiLineLog.replace(1, "Y:220-scripted.test ESMTP");
-    multiLineLog.insert(2, "Y:220-no UCE");
-    multiLineLog.insert(3, "Y:220 ready");
-    multiLineLog.replace(6, "Y:250-scripted.test");
-    multiLineLog.insert(7, "Y:250-SIZE 1000");
-    multiLineLog.insert(8, "Y:250 HELP");
+    multiLineLog.replace(2, "Y:220-scripted.test ESMTP");
+    multiLineLog.insert(3, "Y:220-no UCE");
+    multiLineLog.insert(4, "Y:220 ready");
+    multiLineLog.replace(7, "Y:250-scripted.test");
+    multiLineLog.insert(8, "Y:250-SIZE 1000");
+    multiLineLog.insert(9, "Y:250 HELP");
     QTest::newRow("multi-line replies") << multiLine << FullDialogue << multiLineLog << Sent;
     QTest::newRow("multi-line replies in pieces of four bytes")
         << DialogueHelpers::InPieces(multiLine, 4, 2) << FullDialogue << multiLineLog << Sent;
 
     QTest::newRow("multi-line refusal")
         << Script{ScriptedServer::Say("554-not now\r\n554 go away\r\n")} << Commands{"QUIT"}
-        << QStringList{Connecting, "Y:554-not now", "Y:554 go away", "", "W:QUIT"} << Failed;
+        << QStringList{Connecting,
+                       DialogueHelpers::ConnectedNote,
+                       "Y:554-not now",
+                       "Y:554 go away",
+                       "",
+                       "W:QUIT",
+                       "C:The server refused the session in its greeting (554)."}
+        << Failed;
 
     QTest::newRow("greeting with a second reply")
         << Script{ScriptedServer::Say("220 first\r\n250 second\r\n")} << Commands{}
-        << QStringList{Connecting, "Y:220 first", "", "Y:250 second", ""} << Failed;
+        << QStringList{Connecting,
+                       DialogueHelpers::ConnectedNote,
+                       "Y:220 first",
+                       "",
+                       "Y:250 second",
+                       "",
+                       "C:The server sent more than its greeting."}
+        << Failed;
     QTest::newRow("greeting with the start of another reply")
         << Script{ScriptedServer::Say("220 first\r\n25")} << Commands{}
-        << QStringList{Connecting, "Y:220 first", "", "Y:25"} << Failed;
+        << QStringList{Connecting,    DialogueHelpers::ConnectedNote,
+                       "Y:220 first", "",
+                       "Y:25",        "C:The server sent more than its greeting."}
+        << Failed;
     QTest::newRow("two replies to HELO")
         << Script{ScriptedServer::Say("220 hi\r\n"), ScriptedServer::Say("250 a\r\n250 b\r\n")}
         << Commands{"HELO bob"}
-        << QStringList{Connecting, "Y:220 hi", "", "W:HELO bob", "Y:250 a", "", "Y:250 b", ""}
+        << QStringList{Connecting,   DialogueHelpers::ConnectedNote,
+                       "Y:220 hi",   "",
+                       "W:HELO bob", "Y:250 a",
+                       "",           "Y:250 b",
+                       "",           "C:The server sent more than one reply to HELO."}
         << Failed;
 
     Script extraAfterData = accepting;
     extraAfterData[5] = ScriptedServer::Say("250 queued\r\n221 bye\r\n");
-    QStringList extraAfterDataLog = acceptingLog.mid(0, 17);
+    QStringList extraAfterDataLog = acceptingLog.mid(0, 18);
     extraAfterDataLog << "Y:250 queued"
                       << ""
                       << "Y:221 bye"
-                      << "";
+                      << ""
+                      << "C:The server sent more than one reply to the message.";
     QTest::newRow("reply to the data with a reply nobody asked for")
         << extraAfterData << FullDialogue.mid(0, 4) << extraAfterDataLog << Failed;
 
     Script twoAfterQuit = accepting;
     twoAfterQuit[6] = ScriptedServer::Say("221 a\r\n221 b\r\n");
-    QStringList twoAfterQuitLog = acceptingLog.mid(0, 20);
+    QStringList twoAfterQuitLog = acceptingLog.mid(0, 21);
     twoAfterQuitLog << "Y:221 a"
                     << ""
                     << "Y:221 b"
-                    << "";
+                    << "" << DialogueHelpers::TookNote;
     QTest::newRow("two replies after QUIT")
         << twoAfterQuit << FullDialogue << twoAfterQuitLog << Sent;
 }

@@ -82,98 +82,147 @@ void tst_SlotEnd::endings_data()
 
     // Refusals, step by step; after each the client still says QUIT.
     const Commands quit{"QUIT"};
-    QTest::newRow("greeting 554") << Script{S::Say("554 no service\r\n")} << false << 0 << 0 << quit
-                                  << QStringList{"Y:554 no service", "", "W:QUIT"} << Failed;
+    QTest::newRow("greeting 554")
+        << Script{S::Say("554 no service\r\n")} << false << 0 << 0 << quit
+        << QStringList{"Y:554 no service", "", "W:QUIT",
+                       QStringLiteral("C:The server refused the session in its greeting (554).")}
+        << Failed;
     QTest::newRow("HELO refused") << Accepting(1, S::Say("501 bad name\r\n")) << false << 0 << 0
                                   << Commands{"HELO bob"} + quit
-                                  << QStringList{"Y:501 bad name", "", "W:QUIT"} << Failed;
+                                  << QStringList{"Y:501 bad name", "", "W:QUIT",
+                                                 QStringLiteral("C:The server refused HELO (501).")}
+                                  << Failed;
     QTest::newRow("AUTH LOGIN refused with 504")
         << AcceptingWithAuth(2, S::Say("504 no such mechanism\r\n")) << true << 0 << 0
-        << authDialogue.mid(0, 2) + quit << QStringList{"Y:504 no such mechanism", "", "W:QUIT"}
+        << authDialogue.mid(0, 2) + quit
+        << QStringList{"Y:504 no such mechanism", "", "W:QUIT",
+                       QStringLiteral("C:The server refused AUTH LOGIN (504).")}
         << Failed;
-    QTest::newRow("user refused") << AcceptingWithAuth(3, S::Say("535 no\r\n")) << true << 0 << 0
-                                  << authDialogue.mid(0, 3) + quit
-                                  << QStringList{"Y:535 no", "", "W:QUIT"} << Failed;
+    QTest::newRow("user refused")
+        << AcceptingWithAuth(3, S::Say("535 no\r\n")) << true << 0 << 0
+        << authDialogue.mid(0, 3) + quit
+        << QStringList{"Y:535 no", "", "W:QUIT",
+                       QStringLiteral(
+                           "C:The server did not accept the user name or password (535).")}
+        << Failed;
     QTest::newRow("password refused")
         << AcceptingWithAuth(4, S::Say("535 5.7.8 invalid\r\n")) << true << 0 << 0
-        << authDialogue + quit << QStringList{"W:********", "Y:535 5.7.8 invalid", "", "W:QUIT"}
+        << authDialogue + quit
+        << QStringList{"W:********", "Y:535 5.7.8 invalid", "", "W:QUIT",
+                       QStringLiteral(
+                           "C:The server did not accept the user name or password (535).")}
         << Failed;
     QTest::newRow("sender refused")
         << Accepting(2, S::Say("550 no\r\n")) << false << 0 << 0 << FullDialogue.mid(0, 2) + quit
-        << QStringList{"Y:550 no", "", "W:QUIT"} << Failed;
+        << QStringList{"Y:550 no", "", "W:QUIT",
+                       QStringLiteral("C:The server refused MAIL FROM (550).")}
+        << Failed;
     QTest::newRow("recipient refused")
         << Accepting(3, S::Say("550 unknown\r\n")) << false << 0 << 0
-        << FullDialogue.mid(0, 3) + quit << QStringList{"Y:550 unknown", "", "W:QUIT"} << Failed;
+        << FullDialogue.mid(0, 3) + quit
+        << QStringList{"Y:550 unknown", "", "W:QUIT",
+                       QStringLiteral("C:The server refused RCPT TO (550).")}
+        << Failed;
     QTest::newRow("DATA refused") << Accepting(4, S::Say("554 no data\r\n")) << false << 0 << 0
                                   << FullDialogue.mid(0, 4) + quit
-                                  << QStringList{"Y:554 no data", "", "W:QUIT"} << Failed;
-    QTest::newRow("message refused") << Accepting(5, S::Say("552 too big\r\n")) << false << 0 << 0
-                                     << FullDialogue.mid(0, 4) + quit
-                                     << QStringList{"W:.", "Y:552 too big", "", "W:QUIT"} << Failed;
+                                  << QStringList{"Y:554 no data", "", "W:QUIT",
+                                                 QStringLiteral("C:The server refused DATA (554).")}
+                                  << Failed;
+    QTest::newRow("message refused")
+        << Accepting(5, S::Say("552 too big\r\n")) << false << 0 << 0
+        << FullDialogue.mid(0, 4) + quit
+        << QStringList{"W:.", "Y:552 too big", "", "W:QUIT",
+                       QStringLiteral("C:The server refused the message (552).")}
+        << Failed;
     // A server that closes with 421 is not asked for anything more.
     QTest::newRow("421 to RCPT") << Accepting(3, S::Say("421 4.3.2 shutting down\r\n")) << false
                                  << 0 << 0 << FullDialogue.mid(0, 3)
-                                 << QStringList{"Y:421 4.3.2 shutting down", ""} << Failed;
+                                 << QStringList{"Y:421 4.3.2 shutting down", "",
+                                                QStringLiteral(
+                                                    "C:The server refused RCPT TO (421).")}
+                                 << Failed;
     QTest::newRow("reply of two characters")
         << Accepting(1, S::Say("25\r\n")) << false << 0 << 0 << Commands{"HELO bob"}
-        << QStringList{"Y:25", ""} << Failed;
+        << QStringList{"Y:25", "", QStringLiteral("C:The answer to HELO is not an SMTP reply.")}
+        << Failed;
 
     // The server hangs up before the dialogue has ended. Having hung up, it
     // reads nothing more: the command answering its last reply is not counted.
     QTest::newRow("close instead of a greeting")
-        << Script{S::SayThenClose("")} << false << 0 << 0 << Commands{} << QStringList{} << Failed;
+        << Script{S::SayThenClose("")} << false << 0 << 0 << Commands{}
+        << QStringList{QStringLiteral("C:The server closed the connection before its greeting.")}
+        << Failed;
     QTest::newRow("close after the greeting")
         << Script{S::SayThenClose("220 hi\r\n")} << false << 0 << 0 << Commands{}
-        << QStringList{"W:HELO bob"} << Failed;
+        << QStringList{"W:HELO bob",
+                       QStringLiteral("C:The server closed the connection after HELO.")}
+        << Failed;
     QTest::newRow("close in the middle of a reply")
         << Accepting(1, S::SayThenClose("250 half a rep")) << false << 0 << 0
-        << Commands{"HELO bob"} << QStringList{"W:HELO bob", "Y:250 half a rep"} << Failed;
+        << Commands{"HELO bob"}
+        << QStringList{"W:HELO bob", "Y:250 half a rep",
+                       QStringLiteral("C:The server closed the connection after HELO.")}
+        << Failed;
     // A reset may take unread data with it; only the verdict is sure.
     QTest::newRow("reset instead of a greeting")
-        << Script{Reset("")} << false << 0 << 0 << Commands{} << QStringList{} << Failed;
+        << Script{Reset("")} << false << 0 << 0 << Commands{}
+        << QStringList{QStringLiteral("C:The server closed the connection before its greeting.")}
+        << Failed;
     QTest::newRow("close instead of the reply to the data")
         << Accepting(5, S::SayThenClose("")) << false << 0 << 0 << FullDialogue.mid(0, 4)
-        << QStringList{"W:Subject: Vormant", "W:."} << Failed;
+        << QStringList{"W:Subject: Vormant", "W:.",
+                       QStringLiteral("C:The server closed the connection after the message.")}
+        << Failed;
     QTest::newRow("accepted code, then close")
         << Accepting(3, S::SayThenClose("250 ok\r\n")) << false << 0 << 0 << FullDialogue.mid(0, 3)
-        << QStringList{"Y:250 ok", "", "W:DATA"} << Failed;
+        << QStringList{"Y:250 ok", "", "W:DATA",
+                       QStringLiteral("C:The server closed the connection after DATA.")}
+        << Failed;
 
     // Once QUIT is out, every end of the connection ends the slot as sent.
     QTest::newRow("QUIT answered 221")
         << Accepting(6, S::Say("221 bye\r\n")) << false << 0 << 0 << FullDialogue
-        << QStringList{"W:QUIT", "Y:221 bye", ""} << Sent;
+        << QStringList{"W:QUIT", "Y:221 bye", "", DialogueHelpers::TookNote} << Sent;
     QTest::newRow("QUIT answered with an accepted code")
         << Accepting(6, S::Say("250 ok\r\n")) << false << 0 << 0 << FullDialogue
-        << QStringList{"W:QUIT", "Y:250 ok", ""} << Sent;
+        << QStringList{"W:QUIT", "Y:250 ok", "", DialogueHelpers::TookNote} << Sent;
     QTest::newRow("QUIT answered 500")
         << Accepting(6, S::Say("500 what\r\n")) << false << 0 << 0 << FullDialogue
-        << QStringList{"W:QUIT", "Y:500 what", ""} << Sent;
-    QTest::newRow("QUIT answered by a close") << Accepting(6, S::SayThenClose("")) << false << 0
-                                              << 0 << FullDialogue << QStringList{"W:QUIT"} << Sent;
-    QTest::newRow("QUIT answered by a reset") << Accepting(6, Reset("")) << false << 0 << 0
-                                              << FullDialogue << QStringList{"W:QUIT"} << Sent;
+        << QStringList{"W:QUIT", "Y:500 what", "", DialogueHelpers::TookNote} << Sent;
+    QTest::newRow("QUIT answered by a close")
+        << Accepting(6, S::SayThenClose("")) << false << 0 << 0 << FullDialogue
+        << QStringList{"W:QUIT", DialogueHelpers::TookNote} << Sent;
+    QTest::newRow("QUIT answered by a reset")
+        << Accepting(6, Reset("")) << false << 0 << 0 << FullDialogue
+        << QStringList{"W:QUIT", DialogueHelpers::TookNote} << Sent;
     QTest::newRow("QUIT answered by half a reply and a close")
         << Accepting(6, S::SayThenClose("22")) << false << 0 << 0 << FullDialogue
-        << QStringList{"W:QUIT", "Y:22"} << Sent;
-    QTest::newRow("QUIT never answered") << Accepting(6, S::Silence()) << false << 300 << 0
-                                         << FullDialogue << QStringList{"W:QUIT"} << Sent;
+        << QStringList{"W:QUIT", "Y:22", DialogueHelpers::TookNote} << Sent;
+    QTest::newRow("QUIT never answered")
+        << Accepting(6, S::Silence()) << false << 300 << 0 << FullDialogue
+        << QStringList{"W:QUIT", DialogueHelpers::TookNote} << Sent;
 
     // No wait is without limit.
     QTest::newRow("greeting never comes")
-        << Script{S::Silence()} << false << 300 << 0 << Commands{} << QStringList{} << Failed;
+        << Script{S::Silence()} << false << 300 << 0 << Commands{}
+        << QStringList{QStringLiteral("C:No greeting from the server within 300 ms.")} << Failed;
     QTest::newRow("reply to HELO never comes")
         << Accepting(1, S::Silence()) << false << 300 << 0 << Commands{"HELO bob"}
-        << QStringList{"W:HELO bob"} << Failed;
+        << QStringList{"W:HELO bob", QStringLiteral("C:No reply to HELO within 300 ms.")} << Failed;
     QTest::newRow("reply to the password never comes")
         << AcceptingWithAuth(4, S::Silence()) << true << 300 << 0 << authDialogue
-        << QStringList{"W:********"} << Failed;
+        << QStringList{"W:********", QStringLiteral("C:No reply to the password within 300 ms.")}
+        << Failed;
     QTest::newRow("reply to the data never comes")
         << Accepting(5, S::Silence()) << false << 0 << 300 << FullDialogue.mid(0, 4)
-        << QStringList{"W:Subject: Vormant", "W:."} << Failed;
+        << QStringList{"W:Subject: Vormant", "W:.",
+                       QStringLiteral("C:No reply to the message within 300 ms.")}
+        << Failed;
     // A reply that trickles in does not buy itself more time.
     QTest::newRow("greeting trickles in slower than the limit")
         << Script{S::SayInPieces("220 " + QByteArray(60, 'z') + "\r\n", 1, 40)} << false << 500 << 0
-        << Commands{} << QStringList{} << Failed;
+        << Commands{} << QStringList{QStringLiteral("C:No greeting from the server within 500 ms.")}
+        << Failed;
 }
 
 void tst_SlotEnd::endings()
@@ -250,7 +299,9 @@ void tst_SlotEnd::connectionRefused()
 
     QCOMPARE(run.boxTexts(), Failed);
     QCOMPARE(run.logLines(),
-             QStringList{QStringLiteral("W:Connecting to SMTP Server, please wait ..")});
+             (QStringList{QStringLiteral("W:Connecting to SMTP Server, please wait .."),
+                          QStringLiteral("C:Connection refused by 127.0.0.1 port {port}: no mail "
+                                         "server listens there (Connection refused).")}));
     QVERIFY(run.windowUnlocked());
 }
 
@@ -344,9 +395,10 @@ void tst_SlotEnd::secondRun()
 
     QCOMPARE(run.boxTexts(), firstBoxes + secondBoxes);
     const QStringList log = run.logLines();
-    QCOMPARE(log.mid(0, 2),
-             (QStringList{QStringLiteral("W:Connecting to SMTP Server, please wait .."),
-                          QStringLiteral("Y:220 the second server")}));
+    QCOMPARE(
+        log.mid(0, 3),
+        (QStringList{QStringLiteral("W:Connecting to SMTP Server, please wait .."),
+                     DialogueHelpers::ConnectedNote, QStringLiteral("Y:220 the second server")}));
     QCOMPARE(log.count(QStringLiteral("W:Connecting to SMTP Server, please wait ..")), 1);
     // The refusal of RCPT is followed by QUIT.
     QCOMPARE(secondServer.commands(),

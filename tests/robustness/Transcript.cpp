@@ -33,6 +33,9 @@ QStringList ExpectedLog(const QStringList &items)
         case u'>':
             log += QStringLiteral("W:") + text;
             break;
+        case u'#':
+            log += QStringLiteral("C:") + text;
+            break;
         default:
             qFatal("ExpectedLog: item without a kind: %s", qPrintable(item));
         }

@@ -69,12 +69,87 @@ Row Refused(const Prefix &prefix, const Script &more, const QStringList &moreLog
     return row;
 }
 
+const QString Connected = QStringLiteral("#Connected to 127.0.0.1 port {port}.");
+const QString Took =
+    QStringLiteral("#The dialogue took # ms, from connecting to the reply to QUIT.");
+
+// The note that ends the log of each failing row: what went wrong, and where.
+const QHash<QString, QString> FailureNote{
+    {"greeting 421", "The server refused the session in its greeting (421)."},
+    {"greeting 554", "The server refused the session in its greeting (554)."},
+    {"greeting 500", "The server refused the session in its greeting (500)."},
+    {"greeting 199", "The server refused the session in its greeting (199)."},
+    {"greeting of another service",
+     "The server's greeting is not an SMTP reply: is this a mail server?"},
+    {"greeting of binary garbage",
+     "The server's greeting is not an SMTP reply: is this a mail server?"},
+    {"greeting of code and nothing else, too short",
+     "The server's greeting is not an SMTP reply: is this a mail server?"},
+    {"NUL byte inside the reply code",
+     "The server's greeting is not an SMTP reply: is this a mail server?"},
+    {"greeting of one 1 MiB line",
+     "The greeting is longer than 64 KiB: Vormant stopped reading it."},
+    {"endless continuation lines",
+     "The reply to HELO is longer than 64 KiB: Vormant stopped reading it."},
+    {"two replies in one segment", "The server sent more than one reply to HELO."},
+    {"354 and 550 together", "The server sent more than one reply to DATA."},
+    {"greeting and an unasked reply in one segment", "The server sent more than its greeting."},
+    {"421 after MAIL", "The server refused MAIL FROM (421)."},
+    {"421 after RCPT", "The server refused RCPT TO (421)."},
+    {"421 after DATA", "The server refused DATA (421)."},
+    {"421 after the end of data", "The server refused the message (421)."},
+    {"close without reply after HELO", "The server closed the connection after HELO."},
+    {"close without reply after AUTH LOGIN", "The server closed the connection after AUTH LOGIN."},
+    {"close without reply after the user name",
+     "The server closed the connection after the user name."},
+    {"close without reply after the password",
+     "The server closed the connection after the password."},
+    {"close without reply after MAIL", "The server closed the connection after MAIL FROM."},
+    {"close without reply after RCPT", "The server closed the connection after RCPT TO."},
+    {"close without reply after DATA", "The server closed the connection after DATA."},
+    {"close without reply after the end of data",
+     "The server closed the connection after the message."},
+    {"close before the greeting", "The server closed the connection before its greeting."},
+    {"close in the middle of a reply line", "The server closed the connection after MAIL FROM."},
+    {"close in the middle of a multi-line reply",
+     "The server closed the connection before its greeting."},
+    {"connection reset after MAIL", "The server closed the connection after MAIL FROM."},
+    {"connection reset instead of a greeting",
+     "The server closed the connection before its greeting."},
+    {"server that accepts and never speaks", "No greeting from the server within 700 ms."},
+    {"server that falls silent after MAIL", "No reply to MAIL FROM within 700 ms."},
+    {"server that falls silent after the end of data", "No reply to the message within 700 ms."},
+    {"reply that never finishes its line", "No reply to HELO within 700 ms."},
+    {"connection refused", "Connection refused by 127.0.0.1 port {port}: no mail server listens "
+                           "there (Connection refused)."},
+    {"host name that does not resolve",
+     "The host \"no-such-host.invalid\" was not found: check the server name (Host not found)."},
+    {"535 to the password", "The server did not accept the user name or password (535)."},
+    {"535 to the user name", "The server did not accept the user name or password (535)."},
+    {"504 to AUTH LOGIN", "The server refused AUTH LOGIN (504)."},
+    {"503 to AUTH LOGIN twice", "The server refused AUTH LOGIN (503)."},
+    {"250 to AUTH LOGIN", "The server did not accept the user name or password (500)."},
+    {"a third 334", "The server did not accept the user name or password (535)."},
+};
+
 void AddRow(const char *name, const Row &row)
 {
+    // A scripted server is always reached; a successful dialogue says how
+    // long it took, a failed one what went wrong.
+    QStringList log = row.prefix.log + row.moreLog;
+    if (row.peer == Peer::Scripted)
+        log.prepend(Connected);
+    if (row.verdict == Verdict::Sent) {
+        log.append(Took);
+    } else {
+        if (!FailureNote.contains(QString::fromUtf8(name)))
+            qFatal("no failure note for the row \"%s\"", name);
+        log.append(QStringLiteral("#") + FailureNote.value(QString::fromUtf8(name)));
+    }
     QTest::newRow(name) << row.peer << row.withAuth << row.replyTimeoutMs << row.minArrivals
                         << (row.prefix.script + row.more)
                         << (row.prefix.commands + row.moreCommands) << row.messageSent
-                        << ExpectedLog(row.prefix.log + row.moreLog)
+                        << ExpectedLog(log)
                         << QStringList{row.verdict == Verdict::Sent ? Sent : Error};
 }
 
@@ -489,8 +564,13 @@ void tst_Hostile::socketErrorMidRun_data()
 {
     QTest::addColumn<Upto>("upto");
     QTest::addColumn<QString>("box");
-    QTest::newRow("error after MAIL") << Upto::Mail << Error;
-    QTest::newRow("error after QUIT") << Upto::Quit << Sent; // the message was accepted
+    QTest::addColumn<QStringList>("notes");
+    QTest::newRow("error after MAIL")
+        << Upto::Mail << Error
+        << QStringList{"#The connection to 127.0.0.1 port {port} failed (Connection timed out).",
+                       "#The test failed waiting for the reply to MAIL FROM."};
+    QTest::newRow("error after QUIT") << Upto::Quit << Sent // the message was accepted
+                                      << QStringList{Took};
 }
 
 // A connection that fails with an error rather than a close. No server here
@@ -500,6 +580,7 @@ void tst_Hostile::socketErrorMidRun()
 {
     QFETCH(Upto, upto);
     QFETCH(QString, box);
+    QFETCH(QStringList, notes);
     const ReplyTimeouts timeouts(GenerousReplyMs);
 
     const Prefix prefix = StandardUpto(upto);
@@ -523,7 +604,7 @@ void tst_Hostile::socketErrorMidRun()
 
     QCOMPARE(run.boxTexts(), QStringList{box});
     QCOMPARE(server.commands(), prefix.commands);
-    QCOMPARE(run.logLines(), ExpectedLog(prefix.log));
+    QCOMPARE(run.logLines(), ExpectedLog(QStringList{Connected} + prefix.log + notes));
     VerifyWindowReady(run, fields);
     if (QTest::currentTestFailed())
         return;

@@ -1,11 +1,13 @@
 #include "support/EngineRun.h"
 
 #include "app/Module1.h"
+#include "engine/ServerAddress.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramEnd.h"
 #include "util/Colors.h"
 
+#include <QRegularExpression>
 #include <QTest>
 #include <QTextBlock>
 #include <array>
@@ -71,11 +73,25 @@ QStringList EngineRun::logLines() const
             tag = QStringLiteral("W:");
         else if (colour == Colors::ToQColor(Colors::Yellow))
             tag = QStringLiteral("Y:");
+        else if (colour == Colors::ToQColor(Colors::Cyan))
+            tag = QStringLiteral("C:");
         lines.append(tag + block.text());
     }
     // The log ends with a line end, which leaves an empty last block.
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
+
+    // What changes from run to run reads the same in every run: the port of
+    // the server typed (a port other than that one stays as it is) and the
+    // milliseconds the dialogue took.
+    const QString typedPort =
+        QStringLiteral(" port %1").arg(ParseServerAddress(m_window->txtServer->text()).port);
+    static const QRegularExpression took(QStringLiteral("^(C:The dialogue took )\\d+( ms)"));
+    for (QString &line : lines) {
+        if (line.startsWith(QStringLiteral("C:")))
+            line.replace(typedPort, QStringLiteral(" port {port}"));
+        line.replace(took, QStringLiteral("\\1#\\2"));
+    }
     return lines;
 }
 

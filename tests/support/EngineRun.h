@@ -40,8 +40,10 @@ public:
     QStringList boxTexts() const;
     int programEnds() const { return m_programEnds; }
 
-    // The log line by line: "W:" white text, "Y:" yellow text, "?:" anything
-    // else; an empty line is "".
+    // The log line by line: "W:" white text, "Y:" yellow text, "C:" the
+    // tool's cyan notes, "?:" anything else; an empty line is "". The port of
+    // the server typed reads "{port}" in the notes, and the
+    // time the dialogue took reads "#".
     QStringList logLines() const;
 
     // The window is idle: Test and the five fields enabled, fields white.

@@ -1,0 +1,228 @@
+#include "engine/Notes.h"
+
+#include "app/WindowParts.h"
+#include "engine/ReplyFramer.h"
+#include "engine/modQuendel_EmailClient.h"
+#include "platform/StatusLog.h"
+#include "util/Colors.h"
+
+#include <QHash>
+#include <QStringList>
+
+namespace Notes {
+
+namespace {
+// Every text a note can have, in one place. %-arguments: host
+// names and addresses as typed or resolved, ports, commands as named by the client, durations, the
+// three digits of a reply code, the socket's own description.
+namespace Text {
+const auto Connected = QStringLiteral("Connected to %1 port %2 (%3).");
+const auto ConnectedToAddress = QStringLiteral("Connected to %1 port %2.");
+const auto Refused =
+    QStringLiteral("Connection refused by %1 port %2: no mail server listens there (%3).");
+const auto HostNotFound =
+    QStringLiteral("The host \"%1\" was not found: check the server name (%3).");
+const auto NetworkUnreachable =
+    QStringLiteral("%1 port %2 cannot be reached from this computer (%3).");
+const auto ConnectionReset = QStringLiteral("The connection to %1 port %2 was reset (%3).");
+const auto ConnectTimedOut = QStringLiteral("No connection to %1 port %2 in time (%3).");
+const auto ConnectionFailed = QStringLiteral("The connection to %1 port %2 failed (%3).");
+const auto CouldNotStart = QStringLiteral("The connection could not be started (%1).");
+const auto ClosedBeforeGreeting =
+    QStringLiteral("The server closed the connection before its greeting.");
+const auto ClosedAfter = QStringLiteral("The server closed the connection after %1.");
+const auto NoGreeting = QStringLiteral("No greeting from the server within %1.");
+const auto NoReply = QStringLiteral("No reply to %1 within %2.");
+const auto GreetingTooLong =
+    QStringLiteral("The greeting is longer than %1 KiB: Vormant stopped reading it.");
+const auto ReplyTooLong =
+    QStringLiteral("The reply to %2 is longer than %1 KiB: Vormant stopped reading it.");
+const auto MoreThanOneGreeting = QStringLiteral("The server sent more than its greeting.");
+const auto MoreThanOneReply = QStringLiteral("The server sent more than one reply to %1.");
+const auto GreetingNotSmtp =
+    QStringLiteral("The server's greeting is not an SMTP reply: is this a mail server?");
+const auto ReplyNotSmtp = QStringLiteral("The answer to %1 is not an SMTP reply.");
+const auto RefusedGreeting = QStringLiteral("The server refused the session in its greeting (%1).");
+const auto RefusedLogin =
+    QStringLiteral("The server did not accept the user name or password (%1).");
+const auto RefusedCommand = QStringLiteral("The server refused %1 (%2).");
+const auto FailedWaiting = QStringLiteral("The test failed waiting for the reply to %1.");
+const auto Helo = QStringLiteral("HELO");
+const auto AuthLogin = QStringLiteral("AUTH LOGIN");
+const auto UserName = QStringLiteral("the user name");
+const auto Password = QStringLiteral("the password");
+const auto MailFrom = QStringLiteral("MAIL FROM");
+const auto RcptTo = QStringLiteral("RCPT TO");
+const auto Data = QStringLiteral("DATA");
+const auto Message = QStringLiteral("the message");
+const auto Quit = QStringLiteral("QUIT");
+const auto DialogueTook =
+    QStringLiteral("The dialogue took %1 ms, from connecting to the reply to QUIT.");
+} // namespace Text
+
+QString g_lastCommand;
+
+// The text with %1, %2, ... replaced by the arguments in one pass: nothing in
+// an argument (a "%2" in a host name typed) is ever taken for a placeholder,
+// and a text may leave an argument out.
+QString Fill(const QString &text, const QStringList &arguments)
+{
+    QString filled;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const int number = i + 1 < text.size() ? text.at(i + 1).digitValue() : -1;
+        if (text.at(i) == u'%' && number >= 1 && number <= arguments.size()) {
+            filled += arguments.at(number - 1);
+            ++i;
+        } else {
+            filled += text.at(i);
+        }
+    }
+    return filled;
+}
+
+void Note(const QString &text)
+{
+    Module1::Log().SetSelColor(Colors::Cyan);
+    Module1::Log().InsertText(text + QStringLiteral("\r\n"));
+}
+
+QString Duration(int milliseconds)
+{
+    if (milliseconds % 60000 == 0)
+        return milliseconds == 60000 ? QStringLiteral("1 minute")
+                                     : QStringLiteral("%1 minutes").arg(milliseconds / 60000);
+    if (milliseconds % 1000 == 0)
+        return milliseconds == 1000 ? QStringLiteral("1 second")
+                                    : QStringLiteral("%1 seconds").arg(milliseconds / 1000);
+    return QStringLiteral("%1 ms").arg(milliseconds);
+}
+
+bool AwaitingGreeting()
+{
+    return g_lastCommand.isEmpty();
+}
+} // namespace
+
+void SetLastCommand(const QString &label)
+{
+    g_lastCommand = label;
+}
+
+QString LastCommand()
+{
+    return g_lastCommand;
+}
+
+QString CommandName(std::int32_t step)
+{
+    namespace Step = modQuendel_EmailClient::Step;
+    switch (step) {
+    case Step::Helo:
+        return Text::Helo;
+    case Step::AuthLogin:
+        return Text::AuthLogin;
+    case Step::UserName:
+        return Text::UserName;
+    case Step::Password:
+        return Text::Password;
+    case Step::MailFrom:
+        return Text::MailFrom;
+    case Step::RcptTo:
+        return Text::RcptTo;
+    case Step::Data:
+        return Text::Data;
+    case Step::Message:
+        return Text::Message;
+    case Step::Quit:
+        return Text::Quit;
+    default:
+        return {};
+    }
+}
+
+void Connected(const QString &address, std::int32_t port, const QString &hostTyped)
+{
+    // An address typed as the server needs no second mention.
+    const bool typedAddress = hostTyped == address || hostTyped.isEmpty();
+    Note(Fill(typedAddress ? Text::ConnectedToAddress : Text::Connected,
+              {address, QString::number(port), hostTyped}));
+}
+
+void SocketError(std::int32_t number, const QString &description, const QString &host,
+                 std::int32_t port)
+{
+    if (!AwaitingGreeting()) {
+        Note(Fill(Text::ConnectionFailed, {host, QString::number(port), description}));
+        FailedWaiting();
+        return;
+    }
+    // By the socket's error number, in its own numbering.
+    static const QHash<std::int32_t, QString> connectErrors{
+        {10061, Text::Refused},
+        {11001, Text::HostNotFound},
+        {10051, Text::NetworkUnreachable},
+        {10054, Text::ConnectionReset},
+        {10060, Text::ConnectTimedOut},
+    };
+    Note(Fill(connectErrors.value(number, Text::ConnectionFailed),
+              {host, QString::number(port), description}));
+}
+
+void ConnectFailed(const QString &description)
+{
+    Note(Fill(Text::CouldNotStart, {description}));
+}
+
+void ServerClosed()
+{
+    Note(AwaitingGreeting() ? Text::ClosedBeforeGreeting
+                            : Fill(Text::ClosedAfter, {g_lastCommand}));
+}
+
+void NoReply(int waitedMs)
+{
+    Note(AwaitingGreeting() ? Fill(Text::NoGreeting, {Duration(waitedMs)})
+                            : Fill(Text::NoReply, {g_lastCommand, Duration(waitedMs)}));
+}
+
+void ReplyTooLong()
+{
+    const qsizetype kib = ReplyFramer::MaxReplyLength / 1024;
+    Note(AwaitingGreeting() ? Fill(Text::GreetingTooLong, {QString::number(kib)})
+                            : Fill(Text::ReplyTooLong, {QString::number(kib), g_lastCommand}));
+}
+
+void MoreThanOneReply()
+{
+    Note(AwaitingGreeting() ? Text::MoreThanOneGreeting
+                            : Fill(Text::MoreThanOneReply, {g_lastCommand}));
+}
+
+void NotAnSmtpReply()
+{
+    Note(AwaitingGreeting() ? Text::GreetingNotSmtp : Fill(Text::ReplyNotSmtp, {g_lastCommand}));
+}
+
+void Refused(const QString &code)
+{
+    const bool credentials =
+        code == u"535" || g_lastCommand == Text::UserName || g_lastCommand == Text::Password;
+    if (AwaitingGreeting())
+        Note(Fill(Text::RefusedGreeting, {code}));
+    else if (credentials)
+        Note(Fill(Text::RefusedLogin, {code}));
+    else
+        Note(Fill(Text::RefusedCommand, {g_lastCommand, code}));
+}
+
+void FailedWaiting()
+{
+    Note(Fill(Text::FailedWaiting, {g_lastCommand}));
+}
+
+void DialogueTook(qint64 milliseconds)
+{
+    Note(Fill(Text::DialogueTook, {QString::number(milliseconds)}));
+}
+
+} // namespace Notes

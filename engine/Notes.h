@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// The tool's own notes in the log: one cyan line each, between or after the
+// lines of the dialogue, saying what happened where the server's replies do
+// not. A note never quotes what a server sent beyond a reply's code.
+namespace Notes {
+
+// What was last sent, as a note names it ("RCPT TO", "the password"); empty
+// while the greeting is awaited.
+void SetLastCommand(const QString &label);
+QString LastCommand();
+// How notes name the command of a dialogue step.
+QString CommandName(std::int32_t step);
+
+// The connection is made: which address and port were reached.
+void Connected(const QString &address, std::int32_t port, const QString &hostTyped);
+// The socket reported an error (its number and its own description).
+void SocketError(std::int32_t number, const QString &description, const QString &host,
+                 std::int32_t port);
+// Starting the connection failed at once.
+void ConnectFailed(const QString &description);
+// The server hung up before the dialogue ended.
+void ServerClosed();
+// No (complete) reply came within the deadline of that many milliseconds.
+void NoReply(int waitedMs);
+void ReplyTooLong();
+void MoreThanOneReply();
+void NotAnSmtpReply();
+// The server refused what was last sent with this code.
+void Refused(const QString &code);
+// The run failed without a refusal, after something was sent.
+void FailedWaiting();
+// The whole dialogue succeeded in that many milliseconds.
+void DialogueTook(qint64 milliseconds);
+
+} // namespace Notes
