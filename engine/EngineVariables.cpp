@@ -10,7 +10,7 @@ std::int16_t CurrentSlot = 0;
 std::int32_t SmtpStep = 0;
 
 ReplyFramer Reply;
-bool EhloRetried = false;
+bool EhloSent = false;
 std::array<bool, MaxSlots + 1> SlotEnded{};
 
 int ReplyTimeoutMs = 5 * 60 * 1000;

@@ -62,7 +62,7 @@ void ConnectPendingSlots()
             CurrentSlot = i;
             StepDone = false;
             Reply.Clear();
-            EhloRetried = false;
+            EhloSent = false;
             SlotEnded.at(std::size_t(i)) = false;
             Notes::SetLastCommand({});
 

@@ -30,10 +30,10 @@ bool IsAccepted(const QString &code)
     return accepted.contains(code);
 }
 
-// Servers that want EHLO before extensions refuse AUTH after HELO this way.
-bool RefusesAuthAfterHelo(const QString &code)
+// A server without extensions refuses EHLO this way (RFC 5321, 4.1.4).
+bool RefusesEhlo(const QString &code)
 {
-    return code == u"500" || code == u"502" || code == u"503";
+    return code == u"500" || code == u"502";
 }
 
 bool IsReplyCode(const QString &code)
@@ -85,9 +85,13 @@ void SendStepCommand(std::int16_t Index)
 {
     const QString local = LocalPart(MailToAt(Index));
     const std::int32_t sending = SmtpStep;
+    const bool ehlo = SmtpStep == Step::Helo && LoggingIn();
     switch (SmtpStep) {
     case Step::Helo:
-        Command(Index, QStringLiteral("HELO ") + local + CRLF);
+        // AUTH is an extension: a client that logs in greets with EHLO (RFC 4954).
+        EhloSent = LoggingIn();
+        Command(Index,
+                (EhloSent ? QStringLiteral("EHLO ") : QStringLiteral("HELO ")) + local + CRLF);
         SmtpStep = LoggingIn() ? Step::AuthLogin : Step::MailFrom;
         break;
     case Step::AuthLogin:
@@ -128,17 +132,17 @@ void SendStepCommand(std::int16_t Index)
     default:
         return; // no action: the reply is only logged
     }
-    Notes::SetLastCommand(Notes::CommandName(sending));
+    Notes::SetLastCommand(ehlo ? QStringLiteral("EHLO") : Notes::CommandName(sending));
     StartReplyDeadline(SmtpStep == Step::Quit ? DataReplyTimeoutMs : ReplyTimeoutMs);
 }
 
-// AUTH refused after HELO: greet again with EHLO, then ask for AUTH once more.
-void RetryWithEhlo(std::int16_t Index)
+// EHLO refused by a server without extensions: greet with HELO instead and go
+// on as after any greeting.
+void FallBackToHelo(std::int16_t Index)
 {
-    EhloRetried = true;
-    Command(Index, QStringLiteral("EHLO ") + LocalPart(MailToAt(Index)) + CRLF);
-    Notes::SetLastCommand(QStringLiteral("EHLO"));
-    SmtpStep = Step::AuthLogin;
+    EhloSent = false;
+    Command(Index, QStringLiteral("HELO ") + LocalPart(MailToAt(Index)) + CRLF);
+    Notes::SetLastCommand(Notes::CommandName(Step::Helo));
     StartReplyDeadline(ReplyTimeoutMs);
 }
 
@@ -177,9 +181,8 @@ void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
             Notes::MoreThanOneReply();
         EndDialogue(Index);
     } else if (SmtpStep == Step::QuitSent || !IsAccepted(code)) {
-        // AUTH LOGIN, answered by a server that wants EHLO first.
-        if (SmtpStep == Step::UserName && !EhloRetried && RefusesAuthAfterHelo(code)) {
-            RetryWithEhlo(Index);
+        if (SmtpStep == Step::AuthLogin && EhloSent && RefusesEhlo(code)) {
+            FallBackToHelo(Index);
             return;
         }
         if (SmtpStep != Step::QuitSent)

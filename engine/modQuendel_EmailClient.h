@@ -41,9 +41,9 @@ extern std::int16_t CurrentSlot;
 extern std::int32_t SmtpStep;
 
 // The dialogue state beside the step: the reply being assembled, whether the
-// AUTH refusal was already answered with EHLO, and whether the slot ended.
+// greeting awaiting its reply is EHLO, and whether the slot ended.
 extern ReplyFramer Reply;
-extern bool EhloRetried;
+extern bool EhloSent;
 extern std::array<bool, MaxSlots + 1> SlotEnded;
 
 // How long a reply is awaited (RFC 5321, 4.5.3.2): five minutes, ten for the

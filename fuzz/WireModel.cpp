@@ -43,8 +43,9 @@ WireModel::WireModel(const QString &to, const QString &user, const QString &pass
     const QList<QByteArray> mail{"MAIL FROM:<>\r\n", Line(QStringLiteral("RCPT TO:<") + to + u'>'),
                                  "DATA\r\n", Message(to, bodyOnWire), "QUIT\r\n"};
     if (withAuth) {
-        m_scripts << (QList<QByteArray>{helo} + login + mail)
-                  << (QList<QByteArray>{helo, auth, ehlo} + login + mail);
+        // EHLO first; HELO when the server knows no EHLO.
+        m_scripts << (QList<QByteArray>{ehlo} + login + mail)
+                  << (QList<QByteArray>{ehlo, helo} + login + mail);
     } else {
         m_scripts << (QList<QByteArray>{helo} + mail);
     }

@@ -5,7 +5,8 @@
 #include <QString>
 
 // What the client may send, answer by answer, with the fixed inputs of a fuzz
-// run: the dialogue with or without AUTH LOGIN, and with the one EHLO retry;
+// run: the dialogue with or without AUTH LOGIN (greeting with EHLO, or with
+// HELO after a refused EHLO);
 // at any point a QUIT that ends it after a refusal.
 // Whatever a server sends, the client's bytes must follow one of these.
 class WireModel

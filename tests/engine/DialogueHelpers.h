@@ -87,7 +87,7 @@ inline QStringList AcceptingLogWithoutAuth()
 }
 
 // The same run with the user name "user" and the password "secret": the
-// login comes between the reply to HELO and MAIL FROM.
+// greeting is EHLO, and the login comes between its reply and MAIL FROM.
 inline QStringList AcceptingLogWithAuth()
 {
     QStringList log = AcceptingLogWithoutAuth();
@@ -102,6 +102,8 @@ inline QStringList AcceptingLogWithAuth()
         QStringLiteral("Y:235 2.7.0 Authentication successful"),
         QString(),
     };
+    // A client that logs in greets with EHLO.
+    log.replace(log.indexOf(QStringLiteral("W:HELO bob")), QStringLiteral("W:EHLO bob"));
     const qsizetype afterHelo = log.indexOf(QStringLiteral("Y:250 scripted")) + 2;
     for (qsizetype i = 0; i < login.size(); ++i)
         log.insert(afterHelo + i, login.at(i));

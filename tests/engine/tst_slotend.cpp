@@ -78,7 +78,7 @@ void tst_SlotEnd::endings_data()
     QTest::addColumn<QStringList>("boxes");
 
     using S = ScriptedServer;
-    const Commands authDialogue{"HELO bob", "AUTH LOGIN", "dXNlcg==", "c2VjcmV0"};
+    const Commands authDialogue{"EHLO bob", "AUTH LOGIN", "dXNlcg==", "c2VjcmV0"};
 
     // Refusals, step by step; after each the client still says QUIT.
     const Commands quit{"QUIT"};

@@ -12,8 +12,10 @@ Exchange Reply(const QByteArray &reply, const QStringList &logAfter, const QByte
 
 QList<Exchange> StandardExchanges(bool withAuth)
 {
-    QList<Exchange> exchanges{
-        Reply("220 scripted ESMTP\r\n", {">HELO bob"}, "HELO bob", Upto::Helo)};
+    // A client that logs in greets with EHLO.
+    const QByteArray greeting = withAuth ? "EHLO bob" : "HELO bob";
+    QList<Exchange> exchanges{Reply("220 scripted ESMTP\r\n", {">" + QString::fromLatin1(greeting)},
+                                    greeting, Upto::Helo)};
     if (withAuth) {
         exchanges << Reply("250 scripted\r\n", {">AUTH LOGIN"}, "AUTH LOGIN", Upto::AuthLogin)
                   << Reply("334 VXNlcm5hbWU6\r\n", {">dXNlcg=="}, "dXNlcg==", Upto::User)

@@ -274,7 +274,7 @@ void tst_BadInput::sentAsTyped_data()
     for (const auto &credential : credentials)
         QTest::newRow(credential.name)
             << QStringLiteral("Hello") << bobAddress << credential.user << credential.pass
-            << authCommands(credential.user, credential.pass) << QByteArray("HELO bob")
+            << authCommands(credential.user, credential.pass) << QByteArray("EHLO bob")
             << QByteArray("bob") << QByteArray("Hello");
 
     QTest::newRow("user name without password")
