@@ -20,6 +20,7 @@
 
 #include "app/Module1.h"
 #include "app/frmMain.h"
+#include "engine/Notes.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "fuzz/WireModel.h"
 #include "platform/MessageBox.h"
@@ -101,6 +102,11 @@ Winsock &StartRun(Harness &h, bool withAuth, QByteArray &sink)
     Engine::EhloSent = false;
     Engine::SlotEnded[1] = false;
     Engine::SmtpStep = 0;
+    Notes::SetLastCommand({});
+    // The monitor runs, as SendMail starts it; its ticks never come here,
+    // but the look at the outcome that ending a slot asks for does.
+    h.window.tmrEmail->setInterval(100);
+    h.window.tmrEmail->start();
 
     Winsock &socket = (*h.window.EmailSock)(1);
     socket.AttachTestPeer(&sink);
