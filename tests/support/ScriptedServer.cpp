@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include <utility>
+
 #include <sys/socket.h>
 
 ScriptedServer::ScriptedServer(QList<Turn> script, QObject *parent)
@@ -96,10 +98,21 @@ void ScriptedServer::playNextTurn()
     if (m_next >= m_script.size() || !m_peer)
         return;
     const Turn turn = m_script.at(m_next++);
-    if (turn.delayMs > 0)
+    if (turn.held) {
+        m_held = turn;
+        emit holding();
+    } else if (turn.delayMs > 0)
         QTimer::singleShot(turn.delayMs, this, [this, turn] { play(turn); });
     else
         play(turn);
+}
+
+void ScriptedServer::release()
+{
+    if (!m_held)
+        return;
+    const Turn turn = *std::exchange(m_held, std::nullopt);
+    play(turn);
 }
 
 void ScriptedServer::play(const Turn &turn)

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <optional>
 
 // A server on a free loopback port that plays a script: the greeting, then
 // one reply for each command the client completes. It records every byte it
@@ -17,14 +18,15 @@ public:
     // What the server does when its turn comes.
     struct Turn
     {
-        QByteArray reply;          // sent as it stands (may hold several replies)
-        int pieceSize = 0;         // > 0: sent in pieces of this many bytes...
-        int pieceDelayMs = 0;      // ...with this delay between pieces
-        int delayMs = 0;           // wait before answering
-        bool closeAfter = false;   // close the connection after the reply
-        bool resetAfter = false;   // reset (RST) the connection after the reply
-        bool silent = false;       // answer nothing at all
-        bool endless = false;      // send the reply over and over until the client hangs up
+        QByteArray reply;        // sent as it stands (may hold several replies)
+        int pieceSize = 0;       // > 0: sent in pieces of this many bytes...
+        int pieceDelayMs = 0;    // ...with this delay between pieces
+        int delayMs = 0;         // wait before answering
+        bool closeAfter = false; // close the connection after the reply
+        bool resetAfter = false; // reset (RST) the connection after the reply
+        bool silent = false;     // answer nothing at all
+        bool endless = false;    // send the reply over and over until the client hangs up
+        bool held = false;       // wait for release() before answering
     };
 
     static Turn Say(const QByteArray &reply) { return Turn{reply}; }
@@ -45,7 +47,7 @@ public:
     ScriptedServer(QList<Turn> script, const QHostAddress &listenOn, QObject *parent = nullptr);
 
     quint16 port() const { return m_server.serverPort(); }
-    QString address() const;  // "127.0.0.1:<port>", or "[::1]:<port>" on the IPv6 loopback
+    QString address() const; // "127.0.0.1:<port>", or "[::1]:<port>" on the IPv6 loopback
     bool listening() const { return m_server.isListening(); }
     QByteArray received() const { return m_received; }
     // The command lines received (data excluded), without their CR LF.
@@ -57,6 +59,13 @@ public:
 
     // The stock dialogue of a server that accepts everything.
     static QList<Turn> AcceptingScript(bool withAuth);
+
+    // Plays the held turn that holding() announced.
+    void release();
+
+signals:
+    // A held turn has come and waits for release().
+    void holding();
 
 private:
     void onNewConnection();
@@ -70,6 +79,7 @@ private:
     QPointer<QTcpSocket> m_peer;
     QList<Turn> m_script;
     qsizetype m_next = 0;
+    std::optional<Turn> m_held;
     QByteArray m_received;
     QByteArray m_unparsed;
     QList<QByteArray> m_commands;
