@@ -20,16 +20,9 @@ QStringList Lines(QString text)
     return lines;
 }
 
-QString Target(const QPrinter &printer)
+[[noreturn]] void Fail(const QString &what, const QString &destination)
 {
-    return printer.outputFormat() == QPrinter::PdfFormat
-               ? QStringLiteral("the file \"%1\"").arg(printer.outputFileName())
-               : QStringLiteral("the printer \"%1\"").arg(printer.printerName());
-}
-
-[[noreturn]] void Fail(const QString &what, const QPrinter &printer)
-{
-    throw RuntimeError(PrinterError::PrintingFailed, what.arg(Target(printer)));
+    throw RuntimeError(PrinterError::PrintingFailed, what.arg(destination));
 }
 
 QFont LogFont()
@@ -55,7 +48,10 @@ void LayOut(QTextLayout &layout, qreal width)
 class PageWriter
 {
 public:
-    PageWriter(QPrinter &printer, QPainter &painter) : m_printer(printer), m_painter(painter) {}
+    PageWriter(QPrinter &printer, QPainter &painter, const QString &destination)
+        : m_printer(printer), m_painter(painter), m_destination(destination)
+    {
+    }
 
     void Write(const QString &line)
     {
@@ -74,29 +70,30 @@ private:
     void NewPage()
     {
         if (!m_printer.newPage())
-            Fail(QStringLiteral("Cannot start a new page on %1"), m_printer);
+            Fail(QStringLiteral("Cannot start a new page on %1"), m_destination);
         m_y = 0;
     }
 
     QPrinter &m_printer;
     QPainter &m_painter;
+    const QString &m_destination;
     qreal m_y = 0;
 };
 } // namespace
 
-void PrintPages(QPrinter &printer, const QString &text)
+void PrintPages(QPrinter &printer, const QString &text, const QString &destination)
 {
     QPainter painter;
     if (!painter.begin(&printer))
-        Fail(QStringLiteral("Cannot start the document on %1"), printer);
+        Fail(QStringLiteral("Cannot start the document on %1"), destination);
     // The colours of the log are for the screen; paper gets black on white.
     painter.setPen(Qt::black);
     painter.setFont(LogFont());
 
-    PageWriter writer(printer, painter);
+    PageWriter writer(printer, painter, destination);
     for (const QString &line : Lines(text))
         writer.Write(line);
 
     if (!painter.end() || printer.printerState() == QPrinter::Error)
-        Fail(QStringLiteral("The document could not be sent to %1"), printer);
+        Fail(QStringLiteral("The document could not be sent to %1"), destination);
 }

@@ -4,6 +4,7 @@
 #include "platform/PrinterErrors.h"
 #include "platform/PrinterFile.h"
 #include "platform/PrinterPages.h"
+#include "platform/PrinterStaging.h"
 #include "util/RuntimeError.h"
 
 #include <QPrinter>
@@ -151,7 +152,9 @@ void QtPrinter::EndDoc()
         return;
     QPrinter printer(QPrinter::HighResolution);
     PrepareForDocument(printer);
-    PrintPages(printer, m_document->join(QStringLiteral("\r\n")));
+    StagedDocument document(printer);
+    PrintPages(printer, m_document->join(QStringLiteral("\r\n")), document.Destination());
+    document.Deliver();
     m_document.reset();
 }
 

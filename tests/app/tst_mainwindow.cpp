@@ -2,9 +2,13 @@
 #include "app/frmMain.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramEnd.h"
+#include "util/Colors.h"
 
 #include <QAccessible>
+#include <QScopeGuard>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QtTest>
 
 // The window as Main shows it: where every control sits, how it looks, what
@@ -38,6 +42,8 @@ private slots:
     void accessibleNames_data();
     void accessibleNames();
     void accessibleNamesAreDistinct();
+    void typedTextReadsOnADarkDesktop_data();
+    void typedTextReadsOnADarkDesktop();
 
 private:
     frmMain *window = nullptr;
@@ -79,6 +85,28 @@ bool HasPixelNear(const QImage &image, const QColor &colour, int tolerance)
                 return true;
         }
     return false;
+}
+
+// Pixels whose brightness is far from the background's: what can be read.
+int PixelsStandingOut(const QImage &image, const QColor &background)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += std::abs(qGray(image.pixel(x, y)) - qGray(background.rgb())) >= 100;
+    return count;
+}
+
+QPalette DarkPalette()
+{
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(53, 53, 53));
+    dark.setColor(QPalette::WindowText, QColor(238, 238, 236));
+    dark.setColor(QPalette::Base, QColor(45, 45, 45));
+    dark.setColor(QPalette::Text, QColor(238, 238, 236));
+    dark.setColor(QPalette::Button, QColor(60, 60, 60));
+    dark.setColor(QPalette::ButtonText, QColor(238, 238, 236));
+    return dark;
 }
 } // namespace
 
@@ -421,6 +449,71 @@ void tst_MainWindow::accessibleNamesAreDistinct()
                                 .arg(owner.value(spoken), name, spoken)));
         owner.insert(spoken, name);
     }
+}
+
+void tst_MainWindow::typedTextReadsOnADarkDesktop_data()
+{
+    QTest::addColumn<QString>("desktop");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("locked");
+    for (const char *desktop : {"dark palette", "Adwaita-Dark"})
+        for (const char *name : {"txtMessage", "txtPass"})
+            for (const bool locked : {false, true})
+                QTest::addRow("%s, %s, %s", desktop, name, locked ? "locked" : "idle")
+                    << QString::fromLatin1(desktop) << QString::fromLatin1(name) << locked;
+}
+
+// The fields set their own background; the text on it must read whatever
+// the desktop's theme, while a test is being set up and while it runs.
+void tst_MainWindow::typedTextReadsOnADarkDesktop()
+{
+    QFETCH(QString, desktop);
+    QFETCH(QString, name);
+    QFETCH(bool, locked);
+
+    const QString styleBefore = QApplication::style()->name();
+    const QPalette paletteBefore = QApplication::palette();
+    const auto restore = qScopeGuard([&] {
+        QApplication::setStyle(styleBefore);
+        QApplication::setPalette(paletteBefore);
+    });
+    if (desktop == QStringLiteral("dark palette")) {
+        QApplication::setPalette(DarkPalette());
+    } else {
+        QStyle *style = QStyleFactory::create(desktop);
+        QVERIFY2(style, "the Adwaita-Dark style (package adwaita-qt6) is not installed");
+        QApplication::setStyle(style);
+        QApplication::setPalette(style->standardPalette());
+    }
+    QVERIFY2(qGray(QApplication::palette().color(QPalette::Text).rgb()) > 160,
+             "the desktop's text colour is not a light one");
+
+    // The program starts on this desktop.
+    delete window;
+    Module1::Main();
+    window = Module1::MainForm;
+    controls = ControlsOf(*window);
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    auto *field = qobject_cast<QLineEdit *>(controls.value(name));
+    QVERIFY(field);
+
+    window->txtOver->setFocus(); // no blinking cursor in the pictures
+    if (locked)
+        window->LockFields();
+    const QColor background = Colors::ToQColor(BackColor(field));
+    const int blank = PixelsStandingOut(field->grab().toImage(), background);
+    if (locked)
+        window->UnlockFields();
+    QTest::keyClicks(field, QStringLiteral("Wombat@example.com"));
+    window->txtOver->setFocus();
+    if (locked)
+        window->LockFields();
+    QCOMPARE(Colors::ToQColor(BackColor(field)), background);
+
+    const int typed = PixelsStandingOut(field->grab().toImage(), background);
+    QVERIFY2(typed - blank >= 40, qPrintable(QStringLiteral("only %1 pixels of the text stand "
+                                                            "out from the background")
+                                                 .arg(typed - blank)));
 }
 
 QTEST_MAIN(tst_MainWindow)

@@ -3,8 +3,10 @@
 
 #include <QtTest>
 
-// Test is enabled again by the reply to QUIT, before the monitor's tick has
-// ended the run: a click then starts nothing.
+// A click before the monitor's tick has ended the run starts nothing. The
+// reply to QUIT enables Test up to one tick before that; the server holds
+// the reply until the second click, so that the click falls into the run
+// for certain.
 class tst_RunGap : public QObject
 {
     Q_OBJECT
@@ -14,14 +16,21 @@ private slots:
 
 void tst_RunGap::clickBeforeTheRunHasEnded()
 {
-    ScriptedServer server(ScriptedServer::AcceptingScript(false));
+    QList<ScriptedServer::Turn> script = ScriptedServer::AcceptingScript(false);
+    script.last().held = true; // the reply to QUIT waits for the second click
+    ScriptedServer server(script);
     EngineRun run;
     run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {}, server.address());
-    run.clickTest();
-    QVERIFY(run.window().tmrEmail->isActive());
-    QVERIFY(run.window().cmdTest->isEnabled());
+    bool runOnAtSecondClick = false;
+    connect(&server, &ScriptedServer::holding, this, [&] {
+        runOnAtSecondClick = run.window().tmrEmail->isActive();
+        run.clickTest();
+        server.release();
+    });
 
-    run.clickTest();
+    run.clickTest(); // returns once the reply to QUIT has ended the dialogue
+    QVERIFY(runOnAtSecondClick);
+    QVERIFY(run.window().cmdTest->isEnabled());
     QVERIFY(run.waitForRunEnd());
     QTest::qWait(300);
 

@@ -1,4 +1,5 @@
 #include "printing/CupsDaemon.h"
+#include "printing/FileSizeLimit.h"
 #include "printing/PdfTools.h"
 #include "printing/PrintDialogDriver.h"
 #include "printing/ScriptedPrintDialog.h"
@@ -29,10 +30,12 @@ private slots:
 
     void realDialogOffersTheQueue();
     void printsOnTheChosenQueue();
+    void failurePartWayQueuesNothing();
     void queueGoneIsReported();
 
 private:
     QStringList outputsWith(const QString &marker) const;
+    QStringList jobs() const;
 
     CupsDaemon m_cups{QStringLiteral("Vormant_Test_%1").arg(QCoreApplication::applicationPid())};
     QString m_outputDir;
@@ -148,6 +151,42 @@ void tst_PrintCups::printsOnTheChosenQueue()
     const QString text = PdfTools::Text(m_outputs.first());
     QCOMPARE(PdfTools::FirstMissingInOrder(log.Text().split(QStringLiteral("\r\n")), text),
              QString());
+}
+
+// Every job the server has had on the queue, finished ones too.
+QStringList tst_PrintCups::jobs() const
+{
+    QProcess lpstat;
+    lpstat.start(QStringLiteral("lpstat"), {QStringLiteral("-W"), QStringLiteral("all"),
+                                            QStringLiteral("-o"), m_cups.queueName()});
+    if (!lpstat.waitForFinished(30000) || lpstat.exitCode() != 0)
+        return {QStringLiteral("lpstat failed: ") +
+                QString::fromLocal8Bit(lpstat.readAllStandardError())};
+    return QString::fromLocal8Bit(lpstat.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+// The disk fills up after the first page: the user is told, and the queue
+// gets no job, not even half of one.
+void tst_PrintCups::failurePartWayQueuesNothing()
+{
+    StatusLog log;
+    FillDialogue(log, QStringLiteral("never printed"));
+    for (int i = 1; i <= 1500; ++i)
+        log.InsertText(QStringLiteral("line %1 of a long log\r\n").arg(i));
+    DialogScript choose;
+    choose.printerName = m_cups.queueName();
+    ScriptedDialogs dialogs({choose}, m_events);
+    const QStringList jobsBefore = jobs();
+    QVERIFY2(!jobsBefore.isEmpty(), "the queue shows no job of the test before");
+    {
+        const FileSizeLimit diskFull(4096);
+        modPrinter::PrintLog(log);
+    }
+
+    QCOMPARE(m_boxes, QStringList{QStringLiteral("Printer Error!\r\nError Number: 482\r\n"
+                                                 "Cannot start a new page on the printer \"%1\"")
+                                      .arg(m_cups.queueName())});
+    QCOMPARE(jobs(), jobsBefore);
 }
 
 void tst_PrintCups::realDialogOffersTheQueue()

@@ -1,3 +1,4 @@
+#include "printing/FileSizeLimit.h"
 #include "printing/PdfTools.h"
 #include "printing/ScriptedPrintDialog.h"
 
@@ -33,6 +34,7 @@ private slots:
     void refusedCode_data();
     void refusedCode();
     void unwritableFileIsReportedAndLosesNothing();
+    void failurePartWayLeavesNoFile();
 
 private:
     QString pdfPath(const QString &name) const { return m_dir.filePath(name); }
@@ -324,6 +326,26 @@ void tst_PrintPdf::unwritableFileIsReportedAndLosesNothing()
     printToFile(log, path);
     QCOMPARE(m_boxes, QStringList());
     QCOMPARE(PdfTools::FirstMissingInOrder(Lines(log), PdfTools::Text(path)), QString());
+}
+
+// The disk fills up after the first page: the user is told, and no half
+// document is left where the whole one was to go.
+void tst_PrintPdf::failurePartWayLeavesNoFile()
+{
+    StatusLog log;
+    FillDialogue(log, 400);
+    const QString path = pdfPath(QStringLiteral("full-disk.pdf"));
+    const QStringList filesBefore = QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden);
+    {
+        const FileSizeLimit diskFull(4096);
+        printToFile(log, path);
+    }
+
+    QCOMPARE(m_boxes, QStringList{QStringLiteral("Printer Error!\r\nError Number: 482\r\n"
+                                                 "Cannot start a new page on the file \"%1\"")
+                                      .arg(path)});
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), filesBefore);
 }
 
 QTEST_MAIN(tst_PrintPdf)

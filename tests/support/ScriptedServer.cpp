@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include <utility>
+
 #include <sys/socket.h>
 
 ScriptedServer::ScriptedServer(QList<Turn> script, QObject *parent)
@@ -96,10 +98,22 @@ void ScriptedServer::playNextTurn(const QByteArray &command)
     if (m_next >= m_script.size() || !m_peer)
         return;
     const Turn turn = m_script.at(m_next++);
-    if (turn.delayMs > 0)
+    if (turn.held) {
+        m_held = turn;
+        m_heldCommand = command;
+        emit holding();
+    } else if (turn.delayMs > 0)
         QTimer::singleShot(turn.delayMs, this, [this, turn, command] { play(turn, command); });
     else
         play(turn, command);
+}
+
+void ScriptedServer::release()
+{
+    if (!m_held)
+        return;
+    const Turn turn = *std::exchange(m_held, std::nullopt);
+    play(turn, m_heldCommand);
 }
 
 void ScriptedServer::play(Turn turn, const QByteArray &command)

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <optional>
 
 #include <functional>
 
@@ -28,6 +29,7 @@ public:
         bool resetAfter = false; // reset (RST) the connection after the reply
         bool silent = false;     // answer nothing at all
         bool endless = false;    // send the reply over and over until the client hangs up
+        bool held = false;       // wait for release() before answering
         // > set: the reply is computed from the command line that called for
         // it ("." for the end of the data, empty for the greeting).
         std::function<QByteArray(const QByteArray &command)> answer = nullptr;
@@ -71,6 +73,13 @@ public:
     // The stock dialogue of a server that accepts everything.
     static QList<Turn> AcceptingScript(bool withAuth);
 
+    // Plays the held turn that holding() announced.
+    void release();
+
+signals:
+    // A held turn has come and waits for release().
+    void holding();
+
 private:
     void onNewConnection();
     void onReadyRead();
@@ -83,6 +92,8 @@ private:
     QPointer<QTcpSocket> m_peer;
     QList<Turn> m_script;
     qsizetype m_next = 0;
+    std::optional<Turn> m_held;
+    QByteArray m_heldCommand; // what the held reply answers
     QByteArray m_received;
     QByteArray m_unparsed;
     QList<QByteArray> m_commands;
