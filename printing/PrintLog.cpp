@@ -1,8 +1,8 @@
 #include "printing/modPrinter.h"
 
-#include "platform/Printer.h"
-#include "platform/PrinterErrors.h"
 #include "platform/StatusLog.h"
+#include "platform/printer/Printer.h"
+#include "platform/printer/PrinterErrors.h"
 #include "printing/PrinterFailure.h"
 #include "util/RuntimeError.h"
 

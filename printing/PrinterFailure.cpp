@@ -1,8 +1,8 @@
 #include "printing/PrinterFailure.h"
 
 #include "platform/MessageBox.h"
-#include "platform/Printer.h"
-#include "platform/PrinterErrors.h"
+#include "platform/printer/Printer.h"
+#include "platform/printer/PrinterErrors.h"
 #include "util/RuntimeError.h"
 
 #include <optional>

@@ -1,9 +1,9 @@
 #include "printing/modPrinter.h"
 
 #include "app/WindowParts.h"
-#include "platform/PrintDialog.h"
-#include "platform/Printer.h"
-#include "platform/Printers.h"
+#include "platform/printer/PrintDialog.h"
+#include "platform/printer/Printer.h"
+#include "platform/printer/Printers.h"
 
 namespace modPrinter {
 namespace {

@@ -1,6 +1,6 @@
 #include "printing/RecordingPrinter.h"
 
-#include "platform/PrinterErrors.h"
+#include "platform/printer/PrinterErrors.h"
 #include "util/RuntimeError.h"
 
 #include <stdexcept>

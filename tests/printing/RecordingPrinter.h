@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Printer.h"
-#include "platform/Printers.h"
+#include "platform/printer/Printer.h"
+#include "platform/printer/Printers.h"
 
 #include <QMap>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/PrintDialog.h"
+#include "platform/printer/PrintDialog.h"
 
 #include <QList>
 #include <QStringList>

@@ -5,8 +5,8 @@
 #include "printing/ScriptedPrintDialog.h"
 
 #include "platform/MessageBox.h"
-#include "platform/PrintDialogQt.h"
 #include "platform/StatusLog.h"
+#include "platform/printer/PrintDialogQt.h"
 #include "printing/modPrinter.h"
 #include "util/Colors.h"
 

@@ -1,8 +1,8 @@
 #include "printing/PrintDialogDriver.h"
 
-#include "platform/PrintDialogQt.h"
-#include "platform/PrinterCodes.h"
-#include "platform/PrinterFile.h"
+#include "platform/printer/PrintDialogQt.h"
+#include "platform/printer/PrinterCodes.h"
+#include "platform/printer/PrinterFile.h"
 
 #include <QLineEdit>
 #include <QPrintDialog>

@@ -3,8 +3,8 @@
 #include "printing/ScriptedPrintDialog.h"
 
 #include "platform/MessageBox.h"
-#include "platform/PrinterFile.h"
 #include "platform/StatusLog.h"
+#include "platform/printer/PrinterFile.h"
 #include "printing/modPrinter.h"
 #include "support/EngineRun.h"
 #include "support/ScriptedServer.h"

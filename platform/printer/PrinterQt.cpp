@@ -1,10 +1,10 @@
-#include "platform/PrinterQt.h"
+#include "platform/printer/PrinterQt.h"
 
-#include "platform/PrinterCodes.h"
-#include "platform/PrinterErrors.h"
-#include "platform/PrinterFile.h"
-#include "platform/PrinterPages.h"
-#include "platform/PrinterStaging.h"
+#include "platform/printer/PrinterCodes.h"
+#include "platform/printer/PrinterErrors.h"
+#include "platform/printer/PrinterFile.h"
+#include "platform/printer/PrinterPages.h"
+#include "platform/printer/PrinterStaging.h"
 #include "util/RuntimeError.h"
 
 #include <QPrinter>

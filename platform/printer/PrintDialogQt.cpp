@@ -1,7 +1,7 @@
-#include "platform/PrintDialogQt.h"
+#include "platform/printer/PrintDialogQt.h"
 
-#include "platform/PrinterCodes.h"
-#include "platform/PrinterFile.h"
+#include "platform/printer/PrinterCodes.h"
+#include "platform/printer/PrinterFile.h"
 #include "util/RuntimeError.h"
 
 #include <QPrintDialog>

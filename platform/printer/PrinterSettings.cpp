@@ -1,4 +1,4 @@
-#include "platform/PrinterSettings.h"
+#include "platform/printer/PrinterSettings.h"
 
 PrinterSettings PrinterSettings::Of(const QPrinter &printer)
 {

@@ -1,6 +1,6 @@
-#include "platform/PrinterStaging.h"
+#include "platform/printer/PrinterStaging.h"
 
-#include "platform/PrinterErrors.h"
+#include "platform/printer/PrinterErrors.h"
 #include "util/RuntimeError.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Printer.h"
-#include "platform/PrinterSettings.h"
+#include "platform/printer/Printer.h"
+#include "platform/printer/PrinterSettings.h"
 
 #include <QStringList>
 #include <optional>

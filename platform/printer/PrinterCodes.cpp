@@ -1,6 +1,6 @@
-#include "platform/PrinterCodes.h"
+#include "platform/printer/PrinterCodes.h"
 
-#include "platform/PrinterErrors.h"
+#include "platform/printer/PrinterErrors.h"
 #include "util/RuntimeError.h"
 
 #include <algorithm>

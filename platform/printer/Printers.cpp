@@ -1,6 +1,6 @@
-#include "platform/Printers.h"
+#include "platform/printer/Printers.h"
 
-#include "platform/PrinterFile.h"
+#include "platform/printer/PrinterFile.h"
 
 #include <QPrinterInfo>
 

@@ -1,6 +1,6 @@
-#include "platform/PrinterPages.h"
+#include "platform/printer/PrinterPages.h"
 
-#include "platform/PrinterErrors.h"
+#include "platform/printer/PrinterErrors.h"
 #include "util/RuntimeError.h"
 
 #include <QPainter>

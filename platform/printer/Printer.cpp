@@ -1,6 +1,6 @@
-#include "platform/Printer.h"
+#include "platform/printer/Printer.h"
 
-#include "platform/PrinterQt.h"
+#include "platform/printer/PrinterQt.h"
 
 namespace {
 PrinterObject *&Substitute()

@@ -1,4 +1,4 @@
-#include "platform/PrinterFile.h"
+#include "platform/printer/PrinterFile.h"
 
 #include <QDir>
 #include <QStandardPaths>

@@ -1,7 +1,7 @@
-#include "platform/PrintDialog.h"
+#include "platform/printer/PrintDialog.h"
 
-#include "platform/PrintDialogQt.h"
-#include "platform/PrinterErrors.h"
+#include "platform/printer/PrintDialogQt.h"
+#include "platform/printer/PrinterErrors.h"
 #include "util/RuntimeError.h"
 
 #include <QApplication>
