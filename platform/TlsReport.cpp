@@ -14,10 +14,9 @@ QString CleanName(const QString &name)
     for (const QChar c : name) {
         if (clean.size() == MaxNameLength)
             break;
-        const bool control = c.category() == QChar::Other_Control ||
-                             c.category() == QChar::Other_Format ||
-                             c.category() == QChar::Separator_Line ||
-                             c.category() == QChar::Separator_Paragraph;
+        const bool control =
+            c.category() == QChar::Other_Control || c.category() == QChar::Other_Format ||
+            c.category() == QChar::Separator_Line || c.category() == QChar::Separator_Paragraph;
         clean += control ? QChar(u'?') : c;
     }
     return clean;
@@ -54,8 +53,8 @@ int Rank(QSslError::SslError error)
 TlsReport::Trust TrustFor(int rank)
 {
     static constexpr TlsReport::Trust byRank[] = {
-        TlsReport::Trust::SelfSigned, TlsReport::Trust::Expired,
-        TlsReport::Trust::NotYetValid, TlsReport::Trust::OtherName,
+        TlsReport::Trust::SelfSigned,    TlsReport::Trust::Expired,
+        TlsReport::Trust::NotYetValid,   TlsReport::Trust::OtherName,
         TlsReport::Trust::UnknownIssuer, TlsReport::Trust::Untrusted};
     return byRank[rank];
 }

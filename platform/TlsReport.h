@@ -24,13 +24,13 @@ struct TlsReport
         Untrusted,     // any other fault of the chain, or no certificate at all
     };
 
-    QString protocol;       // "TLS 1.3", "TLS 1.2"
-    QString cipher;         // the cipher suite's name, e.g. "TLS_AES_256_GCM_SHA384"
-    QString subject;        // the name the certificate is for: its CN, else its first DNS name
-    QString issuer;         // the issuer's CN, else its organisation
-    QDateTime expires;      // the end of the certificate's validity, in UTC
+    QString protocol;  // "TLS 1.3", "TLS 1.2"
+    QString cipher;    // the cipher suite's name, e.g. "TLS_AES_256_GCM_SHA384"
+    QString subject;   // the name the certificate is for: its CN, else its first DNS name
+    QString issuer;    // the issuer's CN, else its organisation
+    QDateTime expires; // the end of the certificate's validity, in UTC
     Trust trust = Trust::Untrusted;
-    QString trustProblem;   // the verifier's text for that first reason; empty when trusted
+    QString trustProblem; // the verifier's text for that first reason; empty when trusted
 
     // The report of a session, from its leaf-first certificate chain and the
     // faults that verification found.

@@ -95,7 +95,7 @@ void ScriptedServer::onNewConnection()
     connect(m_client, &QTcpSocket::readyRead, this, [this] {
         const QByteArray bytes = m_client->readAll();
         m_rawReceived += bytes;
-        if (m_relay)
+        if (m_relay && m_relay->isOpen())
             m_relay->write(bytes);
     });
     connect(m_client, &QTcpSocket::disconnected, this, [this] {
@@ -135,7 +135,7 @@ void ScriptedServer::onPeer(QTcpSocket *socket)
 
 void ScriptedServer::relayToClient()
 {
-    if (!m_relay || !m_client)
+    if (!m_relay || !m_client || !m_client->isOpen())
         return;
     QByteArray bytes = m_relay->readAll();
     const bool cut = m_cutAt >= 0 && m_rawSent.size() + bytes.size() >= m_cutAt;

@@ -146,7 +146,7 @@ private:
     int m_connections = 0;
     bool m_peerClosed = false;
 
-    SslListener m_inner; // the relay's far end, where TLS is spoken
+    SslListener m_inner;           // the relay's far end, where TLS is spoken
     QPointer<QTcpSocket> m_client; // the client's own connection, while relayed
     QPointer<QTcpSocket> m_relay;
     QSslCertificate m_certificate;

@@ -77,8 +77,8 @@ TestCertificates::TestCertificates()
                                section});
     };
     int serial = 1;
-    const auto signedByCa = [&](const QString &name, const QString &subject,
-                                const QString &section, const QString &days) {
+    const auto signedByCa = [&](const QString &name, const QString &subject, const QString &section,
+                                const QString &days) {
         const QString csr = path(name + QStringLiteral(".csr"));
         return run(QStringList{QStringLiteral("req"), QStringLiteral("-config"), cnf,
                                QStringLiteral("-new")} +
