@@ -33,7 +33,10 @@ public:
         Garbage,     // the client's handshake is answered with plain text
         CloseMidway, // the handshake starts, the server hangs up part way through it
         Stall,       // the client's handshake is never answered
-        V1_0Only,    // a real handshake, but the server offers TLS 1.0 only
+        // The server accepts TLS 1.0 only. Debian's OpenSSL cannot make a TLS
+        // 1.0 session at its default security level at all, so this ends
+        // in the server's "protocol version" alert, as an old server's would.
+        V1_0Only,
     };
 
     // What the server does when its turn comes.
