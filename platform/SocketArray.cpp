@@ -59,6 +59,7 @@ void SocketArray::Attach(std::int16_t index, Winsock *element)
 {
     m_elements[index] = element;
     connect(element, &Winsock::connected, this, [this, index] { emit Connect(index); });
+    connect(element, &Winsock::encrypted, this, [this, index] { emit Encrypted(index); });
     connect(element, &Winsock::dataArrival, this,
             [this, index](std::int32_t bytesTotal) { emit DataArrival(index, bytesTotal); });
     connect(element, &Winsock::peerClosed, this, [this, index] { emit Close(index); });

@@ -28,6 +28,8 @@ public:
 
 signals:
     void Connect(std::int16_t index);
+    // The TLS handshake of the element has finished (see Winsock).
+    void Encrypted(std::int16_t index);
     void DataArrival(std::int16_t index, std::int32_t bytesTotal);
     void Close(std::int16_t index);
     void Error(std::int16_t index, std::int32_t number, const QString &description);

@@ -2,6 +2,8 @@
 
 #include "util/RuntimeError.h"
 
+#include <QSslCipher>
+
 namespace {
 // Error numbers in the socket control's own numbering, so that a user who
 // knows them from elsewhere recognises them.
@@ -22,9 +24,32 @@ std::int32_t ErrorNumberFor(QAbstractSocket::SocketError socketError)
         return 10013;
     case QAbstractSocket::SocketResourceError:
         return 10055;
+    case QAbstractSocket::SslHandshakeFailedError:
+    case QAbstractSocket::SslInternalError:
+    case QAbstractSocket::SslInvalidUserDataError:
+        return 40000 + int(socketError);
     default:
         return 10000 + int(socketError);
     }
+}
+
+QString ProtocolName(const QSslSocket &socket)
+{
+    switch (socket.sessionProtocol()) {
+    case QSsl::TlsV1_3:
+        return QStringLiteral("TLS 1.3");
+    case QSsl::TlsV1_2:
+        return QStringLiteral("TLS 1.2");
+    default:
+        return socket.sessionCipher().protocolString(); // older ones, by OpenSSL's name
+    }
+}
+
+RuntimeError WrongState()
+{
+    return RuntimeError(ErrorNumber::WrongProtocolOrState,
+                        QStringLiteral("Wrong protocol or connection state for the "
+                                       "requested transaction or request"));
 }
 } // namespace
 
@@ -34,11 +59,27 @@ Winsock::Winsock(QObject *parent) : QObject(parent)
     connect(&m_socket, &QAbstractSocket::connected, this, [this] {
         m_state = SocketState::Connected;
         emit connected();
+        // The handler may have closed the element already.
+        if (m_implicitTls && m_state == SocketState::Connected && !m_handshaking)
+            beginHandshake(RemoteHost);
     });
     connect(&m_socket, &QIODevice::readyRead, this, &Winsock::onReadyRead);
     connect(&m_socket, &QAbstractSocket::disconnected, this, &Winsock::onDisconnected);
     connect(&m_socket, &QAbstractSocket::errorOccurred, this, &Winsock::onErrorOccurred);
     connect(&m_socket, &QIODevice::bytesWritten, this, &Winsock::onBytesWritten);
+    connect(&m_socket, &QSslSocket::encrypted, this, &Winsock::onEncrypted);
+    // Verification runs against the system's store and the name typed, but
+    // its verdict only goes into the report: users test their own servers,
+    // which often carry self-made certificates.
+    connect(&m_socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError> &faults) {
+        m_certificateFaults = faults;
+        m_socket.ignoreSslErrors();
+    });
+}
+
+Winsock::~Winsock()
+{
+    m_socket.disconnect(this);
 }
 
 void Winsock::Connect()
@@ -52,8 +93,62 @@ void Winsock::Connect()
     m_received.clear();
     m_decoder.resetState();
     m_testSink = nullptr;
+    resetSession();
     m_state = SocketState::ResolvingHost;
     m_socket.connectToHost(RemoteHost, quint16(RemotePort));
+}
+
+void Winsock::ConnectEncrypted()
+{
+    Connect();
+    m_implicitTls = true;
+}
+
+void Winsock::StartClientEncryption(const QString &peerName)
+{
+    if (m_state != SocketState::Connected || m_handshaking || m_encrypted)
+        throw WrongState();
+    if (PlainBytesPending())
+        throw RuntimeError(ErrorNumber::WrongProtocolOrState,
+                           QStringLiteral("Unread data received before encryption"));
+    beginHandshake(peerName);
+}
+
+bool Winsock::PlainBytesPending() const
+{
+    if (m_encrypted)
+        return false;
+    return !m_received.isEmpty() || m_decoder.holdsPartialCharacter() ||
+           (!m_testSink && m_socket.bytesAvailable() > 0);
+}
+
+void Winsock::beginHandshake(const QString &peerName)
+{
+    m_handshaking = true;
+    m_certificateFaults.clear();
+    if (m_testSink)
+        return; // the test peer ends it with PeerEncrypted or PeerClose
+    m_socket.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    m_socket.setPeerVerifyName(peerName);
+    m_socket.startClientEncryption();
+}
+
+void Winsock::onEncrypted()
+{
+    m_handshaking = false;
+    m_encrypted = true;
+    m_report = TlsReport::From(ProtocolName(m_socket), m_socket.sessionCipher().name(),
+                               m_socket.peerCertificateChain(), m_certificateFaults);
+    emit encrypted();
+}
+
+void Winsock::resetSession()
+{
+    m_implicitTls = false;
+    m_handshaking = false;
+    m_encrypted = false;
+    m_certificateFaults.clear();
+    m_report = TlsReport();
 }
 
 QString Winsock::GetData()
@@ -66,9 +161,7 @@ QString Winsock::GetData()
 void Winsock::SendData(const QString &Text)
 {
     if (m_state != SocketState::Connected)
-        throw RuntimeError(ErrorNumber::WrongProtocolOrState,
-                           QStringLiteral("Wrong protocol or connection state for the "
-                                          "requested transaction or request"));
+        throw WrongState();
     if (m_testSink)
         m_testSink->append(Text.toUtf8());
     else
@@ -86,6 +179,7 @@ void Winsock::Close()
     m_received.clear();
     m_decoder.resetState();
     m_testSink = nullptr;
+    resetSession();
     m_state = SocketState::Closed;
 }
 
@@ -106,7 +200,21 @@ void Winsock::Receive(const QByteArray &bytes)
 
 void Winsock::PeerClose()
 {
+    if (m_handshaking) {
+        onErrorOccurred(QAbstractSocket::RemoteHostClosedError);
+        return;
+    }
     onDisconnected();
+}
+
+void Winsock::PeerEncrypted(const TlsReport &report)
+{
+    if (!m_testSink || !m_handshaking)
+        return;
+    m_handshaking = false;
+    m_encrypted = true;
+    m_report = report;
+    emit encrypted();
 }
 
 void Winsock::onStateChanged(QAbstractSocket::SocketState state)
@@ -142,11 +250,19 @@ void Winsock::onErrorOccurred(QAbstractSocket::SocketError socketError)
 {
     if (m_closing)
         return;
-    // The peer closing an established connection is a Close, not an Error.
-    if (socketError == QAbstractSocket::RemoteHostClosedError && m_state == SocketState::Connected)
+    // The peer closing an established connection is a Close, not an Error;
+    // closing half way through a handshake is a failed handshake.
+    if (socketError == QAbstractSocket::RemoteHostClosedError &&
+        m_state == SocketState::Connected && !m_handshaking)
         return;
+    if (m_state == SocketState::Error)
+        return; // one failure, one event
     m_state = SocketState::Error;
-    emit error(ErrorNumberFor(socketError), m_socket.errorString());
+    m_handshaking = false;
+    const QString description = m_testSink || m_socket.errorString().isEmpty()
+                                    ? QStringLiteral("The remote host closed the connection")
+                                    : m_socket.errorString();
+    emit error(ErrorNumberFor(socketError), description);
 }
 
 void Winsock::onBytesWritten(qint64 bytes)

@@ -1,22 +1,42 @@
 #pragma once
 
 #include "platform/SocketState.h"
+#include "platform/TlsReport.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QSslError>
+#include <QSslSocket>
 #include <QString>
 #include <QStringDecoder>
-#include <QTcpSocket>
 #include <cstdint>
 
 // One asynchronous TCP client element of a socket array. It keeps its own
-// state value, because QTcpSocket forgets that the peer closed or that an
+// state value, because QSslSocket forgets that the peer closed or that an
 // error happened as soon as it drops back to "unconnected".
+//
+// The connection can be encrypted (TLS) either on the way (StartClientEncryption,
+// the STARTTLS upgrade) or from its start (ConnectEncrypted, implicit TLS).
+// Events of an encrypted connection:
+//   StartClientEncryption:  ... DataArrival (the "220") -> StartClientEncryption
+//                           -> encrypted -> DataArrival (decrypted) ...
+//   ConnectEncrypted:       connected (TCP is up; nothing may be read yet)
+//                           -> encrypted -> DataArrival (the greeting, decrypted)
+// The state stays Connected during the handshake; SendData then queues the
+// text, which goes out encrypted once the handshake is done. A failed handshake,
+// and the peer closing during it, is an error event with the handshake's own
+// text (state Error); TLS failures are numbered from 40000 on, beyond the
+// socket control's own numbers. A certificate that fails verification does not
+// stop the handshake: the faults are kept for the report (TlsSession).
 class Winsock : public QObject
 {
     Q_OBJECT
 public:
     explicit Winsock(QObject *parent = nullptr);
+    // Raises no event while going: closing an encrypted connection still
+    // talks to the peer (the TLS close alert).
+    ~Winsock() override;
 
     QString RemoteHost;
     std::int32_t RemotePort = 0;
@@ -24,6 +44,27 @@ public:
 
     // Starts resolving and connecting; the outcome arrives as Connect or Error.
     void Connect();
+    // Connect, and as soon as the connection stands, the TLS handshake with
+    // RemoteHost as the name the certificate must carry.
+    void ConnectEncrypted();
+    // Starts the TLS handshake on the open, unencrypted connection; peerName is
+    // the host name typed, sent to the server (SNI) and checked against the
+    // certificate. The outcome arrives as encrypted or error.
+    //
+    // Nothing that arrived in plain text may ever be taken as part of the
+    // encrypted session (a peer could inject replies before the handshake).
+    // So this refuses (run-time error, connection unchanged) while plain bytes
+    // are unread, PlainBytesPending(); the caller must also check what it has
+    // read but not yet used. Plain bytes that arrive after this call are fed to
+    // the handshake, which then fails: they never come out of GetData.
+    void StartClientEncryption(const QString &peerName);
+    // Received plain-text bytes that GetData has not handed out yet, including
+    // the first bytes of a character that is not complete.
+    bool PlainBytesPending() const;
+    // The handshake has finished; everything read since was encrypted.
+    bool IsEncrypted() const { return m_encrypted; }
+    // The session and certificate of the finished handshake; empty before.
+    const TlsReport &TlsSession() const { return m_report; }
     // Everything received so far, decoded from UTF-8; afterwards nothing is pending.
     QString GetData();
     // Queues Text as UTF-8 after whatever was queued before.
@@ -45,9 +86,13 @@ public:
     void AttachTestPeer(QByteArray *sink);
     void Receive(const QByteArray &bytes);
     void PeerClose();
+    // Ends a handshake begun by StartClientEncryption as if the peer had taken
+    // part in it; from then on the test peer's bytes count as decrypted.
+    void PeerEncrypted(const TlsReport &report);
 
 signals:
     void connected();
+    void encrypted();
     void dataArrival(std::int32_t bytesTotal);
     void peerClosed();
     void error(std::int32_t number, const QString &description);
@@ -59,11 +104,27 @@ private:
     void onDisconnected();
     void onErrorOccurred(QAbstractSocket::SocketError socketError);
     void onBytesWritten(qint64 bytes);
+    void onEncrypted();
+    void beginHandshake(const QString &peerName);
+    void resetSession();
 
-    QTcpSocket m_socket;
+    // A UTF-8 decoder that tells whether it holds the start of a character.
+    class Utf8Decoder : public QStringDecoder
+    {
+    public:
+        Utf8Decoder() : QStringDecoder(QStringDecoder::Utf8) {}
+        bool holdsPartialCharacter() const { return state.remainingChars != 0; }
+    };
+
+    QSslSocket m_socket;
     SocketState m_state = SocketState::Closed;
     QByteArray m_received;
-    QStringDecoder m_decoder{QStringDecoder::Utf8};
+    Utf8Decoder m_decoder;
     bool m_closing = false;
+    bool m_implicitTls = false;
+    bool m_handshaking = false;
+    bool m_encrypted = false;
+    QList<QSslError> m_certificateFaults;
+    TlsReport m_report;
     QByteArray *m_testSink = nullptr;
 };

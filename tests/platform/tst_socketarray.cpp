@@ -169,6 +169,15 @@ void tst_SocketArray::eventsCarryTheirIndex()
     QCOMPARE(closes.at(0).at(0).value<std::int16_t>(), index);
     QCOMPARE(array(index).GetData(), QStringLiteral("221 Bye\r\n"));
     QCOMPARE(errors.count(), 1);
+
+    // The end of a handshake too (played by a test peer here).
+    QSignalSpy encrypted(&array, &SocketArray::Encrypted);
+    QByteArray sink;
+    array(index).AttachTestPeer(&sink);
+    array(index).StartClientEncryption(QStringLiteral("localhost"));
+    array(index).PeerEncrypted(TlsReport{});
+    QCOMPARE(encrypted.count(), 1);
+    QCOMPARE(encrypted.at(0).at(0).value<std::int16_t>(), index);
 }
 
 void tst_SocketArray::unloadClosesTheConnectionSilently()

@@ -1,10 +1,13 @@
 #include "TcpPeer.h"
 
 #include "platform/Winsock.h"
+#include "support/ScriptedServer.h"
+#include "support/TestCertificates.h"
 #include "util/RuntimeError.h"
 
 #include <QSignalSpy>
 #include <QtTest>
+#include <memory>
 
 // One socket element against a real listening socket on the loopback: the
 // states it reports, what it reads and writes, and how it fails.
@@ -12,6 +15,7 @@ class tst_Winsock : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void stateSequenceOfAConnection_data();
     void stateSequenceOfAConnection();
     void replyIsReadAsItArrives();
@@ -28,6 +32,15 @@ private slots:
     void badArgumentsAreRefused_data();
     void badArgumentsAreRefused();
     void operationsInTheWrongState();
+    void encryptedSession_data();
+    void encryptedSession();
+    void failedHandshake_data();
+    void failedHandshake();
+    void plainBytesBeforeEncryptionAreRefused_data();
+    void plainBytesBeforeEncryptionAreRefused();
+
+private:
+    std::unique_ptr<TestCertificates> m_certificates;
 };
 
 namespace {
@@ -48,7 +61,48 @@ QTcpSocket *Connected(Winsock &socket, TcpPeer &peer)
         return nullptr;
     return peer.waitForClient();
 }
+
+using Kind = TestCertificates::Kind;
+using Trust = TlsReport::Trust;
+
+// The events of an element, in order, by name.
+QStringList &RecordEvents(Winsock &socket, QStringList &events)
+{
+    QObject::connect(&socket, &Winsock::connected, &socket, [&] { events << "connect"; });
+    QObject::connect(&socket, &Winsock::encrypted, &socket, [&] { events << "encrypted"; });
+    QObject::connect(&socket, &Winsock::dataArrival, &socket, [&] { events << "data"; });
+    QObject::connect(&socket, &Winsock::peerClosed, &socket, [&] { events << "close"; });
+    QObject::connect(&socket, &Winsock::error, &socket, [&] { events << "error"; });
+    return events;
+}
+
+// The STARTTLS dialogue up to the handshake: greeting, STARTTLS, its "220".
+// With implicit TLS, only the connection; the handshake starts by itself.
+bool OpenForTls(Winsock &socket, const ScriptedServer &server, const QString &host, bool implicit)
+{
+    QSignalSpy arrivals(&socket, &Winsock::dataArrival);
+    socket.RemoteHost = host;
+    socket.RemotePort = server.port();
+    if (implicit) {
+        socket.ConnectEncrypted();
+        return true;
+    }
+    socket.Connect();
+    if (!arrivals.wait(10000) || socket.GetData() != QStringLiteral("220 plain\r\n"))
+        return false;
+    socket.SendData(QStringLiteral("STARTTLS\r\n"));
+    return QTest::qWaitFor([&] { return socket.BytesReceived() > 0; }, 10000);
+}
 } // namespace
+
+void tst_Winsock::initTestCase()
+{
+    // Qt loads its TLS backend at run time: without it no handshake is possible.
+    QVERIFY2(QSslSocket::supportsSsl(), qPrintable(QSslSocket::sslLibraryVersionString()));
+    QCOMPARE(QSslSocket::activeBackend(), QStringLiteral("openssl"));
+    m_certificates = std::make_unique<TestCertificates>();
+    QVERIFY2(m_certificates->error().isEmpty(), qPrintable(m_certificates->error()));
+}
 
 void tst_Winsock::stateSequenceOfAConnection_data()
 {
@@ -368,6 +422,209 @@ void tst_Winsock::operationsInTheWrongState()
     socket.SendData(QStringLiteral("NOOP\r\n"));
     QVERIFY(peer.waitForReceived(6));
     QCOMPARE(peer.received(), QByteArray("NOOP\r\n"));
+}
+
+void tst_Winsock::encryptedSession_data()
+{
+    QTest::addColumn<bool>("implicit");
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<bool>("caTrusted");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<Trust>("trust");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("issuer");
+
+    const QString localhost = QStringLiteral("localhost");
+    const QString ca = QStringLiteral("Vormant Test CA");
+    QTest::newRow("STARTTLS, trusted")
+        << false << Kind::Signed << true << localhost << Trust::Trusted << localhost << ca;
+    QTest::newRow("STARTTLS, address typed, in the certificate")
+        << false << Kind::Signed << true << QStringLiteral("127.0.0.1") << Trust::Trusted
+        << localhost << ca;
+    QTest::newRow("STARTTLS, self-signed") << false << Kind::SelfSigned << true << localhost
+                                           << Trust::SelfSigned << localhost << localhost;
+    QTest::newRow("STARTTLS, expired")
+        << false << Kind::Expired << true << localhost << Trust::Expired << localhost << ca;
+    QTest::newRow("STARTTLS, other name")
+        << false << Kind::OtherName << true << localhost << Trust::OtherName
+        << QStringLiteral("other.example") << ca;
+    QTest::newRow("STARTTLS, unknown issuer")
+        << false << Kind::Signed << false << localhost << Trust::UnknownIssuer << localhost << ca;
+    QTest::newRow("implicit, trusted")
+        << true << Kind::Signed << true << localhost << Trust::Trusted << localhost << ca;
+    QTest::newRow("implicit, self-signed") << true << Kind::SelfSigned << true << localhost
+                                           << Trust::SelfSigned << localhost << localhost;
+}
+
+// A handshake on the open connection (STARTTLS) or at its start (implicit),
+// the report of the session, and text both ways afterwards, encrypted on the
+// wire. A certificate that fails verification is reported, never refused.
+void tst_Winsock::encryptedSession()
+{
+    QFETCH(bool, implicit);
+    QFETCH(Kind, kind);
+    QFETCH(bool, caTrusted);
+    QFETCH(QString, host);
+    QFETCH(Trust, trust);
+    QFETCH(QString, subject);
+    QFETCH(QString, issuer);
+    m_certificates->trustCa(caTrusted);
+    const Turn hello = ScriptedServer::Say("250-secret hello\r\n250 AUTH LOGIN\r\n");
+    ScriptedServer server(implicit ? Script{ScriptedServer::Say("220 go ahead\r\n"), hello}
+                                   : Script{ScriptedServer::Say("220 plain\r\n"),
+                                            ScriptedServer::SayThenTls("220 go ahead\r\n"), hello});
+    server.setTls(m_certificates->certificate(kind), m_certificates->key(kind),
+                  implicit ? ScriptedServer::Tls::Handshake : ScriptedServer::Tls::None);
+    Winsock socket;
+    QStringList events;
+    RecordEvents(socket, events);
+    QVERIFY(OpenForTls(socket, server, host, implicit));
+
+    if (!implicit) {
+        QCOMPARE(socket.GetData(), QStringLiteral("220 go ahead\r\n"));
+        QVERIFY(!socket.PlainBytesPending());
+        socket.StartClientEncryption(host);
+        QCOMPARE(socket.State(), SocketState::Connected);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(events.contains("encrypted"), 10000);
+    QVERIFY(socket.IsEncrypted());
+    QTRY_VERIFY_WITH_TIMEOUT(server.encrypted(), 10000);
+    const TlsReport &report = socket.TlsSession();
+    QCOMPARE(report.protocol, QStringLiteral("TLS 1.3"));
+    QVERIFY(!report.cipher.isEmpty());
+    QCOMPARE(report.subject, subject);
+    QCOMPARE(report.issuer, issuer);
+    QCOMPARE(report.expires, m_certificates->certificate(kind).expiryDate());
+    QCOMPARE(report.trust, trust);
+    QCOMPARE(report.trustProblem.isEmpty(), trust == Trust::Trusted);
+
+    if (implicit) { // the greeting comes after the handshake
+        QTRY_COMPARE_WITH_TIMEOUT(socket.BytesReceived(), 14, 10000);
+        QCOMPARE(socket.GetData(), QStringLiteral("220 go ahead\r\n"));
+    }
+    socket.SendData(QStringLiteral("EHLO j\u00FCrgen\r\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(socket.BytesReceived(), hello.reply.size(), 10000);
+    QCOMPARE(socket.GetData(), QStringLiteral("250-secret hello\r\n250 AUTH LOGIN\r\n"));
+    const QByteArray ehlo = QStringLiteral("EHLO j\u00FCrgen").toUtf8();
+    QCOMPARE(server.commands().last(), ehlo);
+    QVERIFY(!server.rawReceived().contains(ehlo));
+    QVERIFY(!server.rawSent().contains("secret hello"));
+    const QStringList expected = implicit
+                                     ? QStringList{"connect", "encrypted", "data", "data"}
+                                     : QStringList{"connect", "data", "data", "encrypted", "data"};
+    QCOMPARE(events, expected);
+}
+
+void tst_Winsock::failedHandshake_data()
+{
+    QTest::addColumn<bool>("implicit");
+    QTest::addColumn<ScriptedServer::Tls>("tls");
+    QTest::addColumn<int>("number"); // 0: no outcome at all
+
+    using Tls = ScriptedServer::Tls;
+    QTest::newRow("STARTTLS, plain text for a handshake") << false << Tls::Garbage << 40013;
+    QTest::newRow("STARTTLS, close half way") << false << Tls::CloseMidway << 10054;
+    QTest::newRow("STARTTLS, TLS 1.0 only") << false << Tls::V1_0Only << 40013;
+    QTest::newRow("STARTTLS, never answered") << false << Tls::Stall << 0;
+    QTest::newRow("implicit, plain text for a handshake") << true << Tls::Garbage << 40013;
+    QTest::newRow("implicit, close half way") << true << Tls::CloseMidway << 10054;
+}
+
+// Each failed handshake is one error event with a text, never a session.
+void tst_Winsock::failedHandshake()
+{
+    QFETCH(bool, implicit);
+    QFETCH(ScriptedServer::Tls, tls);
+    QFETCH(int, number);
+    m_certificates->trustCa();
+    const auto signedKind = Kind::Signed;
+    Script script{ScriptedServer::Say("220 plain\r\n"),
+                  ScriptedServer::SayThenTls("220 go ahead\r\n", tls),
+                  ScriptedServer::Say("250 never\r\n")};
+    if (implicit)
+        script.removeFirst();
+    ScriptedServer server(script);
+    server.setTls(m_certificates->certificate(signedKind), m_certificates->key(signedKind),
+                  implicit ? tls : ScriptedServer::Tls::None);
+    Winsock socket;
+    QStringList events;
+    RecordEvents(socket, events);
+    QSignalSpy errors(&socket, &Winsock::error);
+    QVERIFY(OpenForTls(socket, server, QStringLiteral("localhost"), implicit));
+    if (implicit) {
+        QTRY_COMPARE_WITH_TIMEOUT(events.value(0), QStringLiteral("connect"), 10000);
+    } else {
+        QCOMPARE(socket.GetData(), QStringLiteral("220 go ahead\r\n"));
+        socket.StartClientEncryption(QStringLiteral("localhost"));
+    }
+    const QStringList before = events.mid(0, 1 + !implicit * 2);
+
+    if (number == 0) {
+        QTest::qWait(1000);
+        QCOMPARE(events, before);
+        QCOMPARE(socket.State(), SocketState::Connected);
+        socket.Close(); // the caller's deadline ends it, silently
+        QTest::qWait(100);
+        QCOMPARE(events, before);
+        QCOMPARE(socket.State(), SocketState::Closed);
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 1, 10000);
+    QTest::qWait(100); // nothing else follows
+    QCOMPARE(events, before + QStringList{"error"});
+    QCOMPARE(errors.at(0).at(0).toInt(), number);
+    QVERIFY(!errors.at(0).at(1).toString().isEmpty());
+    QCOMPARE(socket.State(), SocketState::Error);
+    QVERIFY(!socket.IsEncrypted());
+    QCOMPARE(socket.GetData(), QString());
+}
+
+void tst_Winsock::plainBytesBeforeEncryptionAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("readFirst");
+    QTest::addColumn<QString>("read");
+
+    // A reply injected behind the "220", in the same segment.
+    QTest::newRow("unread reply") << QByteArray("220 go ahead\r\n250 injected\r\n") << false
+                                  << QStringLiteral("220 go ahead\r\n250 injected\r\n");
+    // GetData has handed out all it could, but one byte began a character.
+    QTest::newRow("start of a character")
+        << QByteArray("220 go ahead\r\n\xC3") << true << QStringLiteral("220 go ahead\r\n");
+}
+
+// The engine can tell that plain text came before the handshake, and such
+// bytes can never turn up as if they had come encrypted.
+void tst_Winsock::plainBytesBeforeEncryptionAreRefused()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, readFirst);
+    QFETCH(QString, read);
+    ScriptedServer server(
+        {ScriptedServer::Say("220 plain\r\n"), ScriptedServer::SayThenTls(reply)});
+    server.setTls(m_certificates->certificate(Kind::Signed), m_certificates->key(Kind::Signed));
+    Winsock socket;
+    QStringList events;
+    RecordEvents(socket, events);
+    QVERIFY(OpenForTls(socket, server, QStringLiteral("localhost"), false));
+    QTRY_COMPARE_WITH_TIMEOUT(socket.BytesReceived(), reply.size(), 10000);
+    if (readFirst)
+        QCOMPARE(socket.GetData(), read);
+
+    QVERIFY(socket.PlainBytesPending());
+    try {
+        socket.StartClientEncryption(QStringLiteral("localhost"));
+        QFAIL("a handshake began with plain text unread");
+    } catch (const RuntimeError &error) {
+        QCOMPARE(error.number(), ErrorNumber::WrongProtocolOrState);
+    }
+    QTest::qWait(200);
+    QCOMPARE(server.rawReceived(), QByteArray("STARTTLS\r\n")); // no handshake began
+    QCOMPARE(socket.State(), SocketState::Connected);
+    QVERIFY(!socket.IsEncrypted());
+    QVERIFY(!events.contains("encrypted"));
+    if (!readFirst)
+        QCOMPARE(socket.GetData(), read); // nothing was lost either
 }
 
 QTEST_MAIN(tst_Winsock)

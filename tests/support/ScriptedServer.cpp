@@ -1,10 +1,35 @@
 #include "support/ScriptedServer.h"
 
+#include <QSslSocket>
 #include <QTimer>
 
 #include <utility>
 
 #include <sys/socket.h>
+
+namespace {
+// Plain text where the client expects the server's part of a handshake.
+constexpr char GarbageReply[] = "HTTP/1.1 400 Bad Request\r\nConnection: close\r\n\r\n";
+// Far enough into the server's handshake to be past its first record header.
+constexpr qsizetype MidwayBytes = 20;
+
+void ResetOnClose(QTcpSocket *socket)
+{
+    // A zero linger time turns the close into a reset.
+    const linger noLinger{1, 0};
+    ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &noLinger,
+                 sizeof noLinger);
+}
+} // namespace
+
+void ScriptedServer::SslListener::incomingConnection(qintptr descriptor)
+{
+    auto *socket = new QSslSocket(this);
+    if (socket->setSocketDescriptor(descriptor))
+        addPendingConnection(socket);
+    else
+        socket->deleteLater();
+}
 
 ScriptedServer::ScriptedServer(QList<Turn> script, QObject *parent)
     : ScriptedServer(std::move(script), QHostAddress(QHostAddress::LocalHost), parent)
@@ -38,26 +63,157 @@ QList<ScriptedServer::Turn> ScriptedServer::AcceptingScript(bool withAuth)
     return script;
 }
 
+void ScriptedServer::setTls(const QSslCertificate &certificate, const QSslKey &key, Tls implicit)
+{
+    m_certificate = certificate;
+    m_key = key;
+    m_implicit = implicit;
+    if (!m_inner.isListening()) {
+        m_inner.listen(QHostAddress::LocalHost, 0);
+        connect(&m_inner, &QTcpServer::newConnection, this,
+                [this] { onPeer(m_inner.nextPendingConnection()); });
+    }
+}
+
 void ScriptedServer::onNewConnection()
 {
     QTcpSocket *socket = m_server.nextPendingConnection();
     ++m_connections;
-    if (m_peer) { // one client at a time; a second one is turned away
+    if (m_peer || m_client) { // one client at a time; a second one is turned away
         socket->abort();
         socket->deleteLater();
         return;
     }
-    m_peer = socket;
     // Small pieces go out as they are written, not gathered into one segment.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (!m_inner.isListening()) {
+        onPeer(socket);
+        return;
+    }
+    // Relayed: whatever crosses the client's connection is kept as it is.
+    m_client = socket;
+    m_relay = new QTcpSocket(this);
+    m_relay->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    connect(m_client, &QTcpSocket::readyRead, this, [this] {
+        const QByteArray bytes = m_client->readAll();
+        m_rawReceived += bytes;
+        if (m_relay && m_relay->isOpen())
+            m_relay->write(bytes);
+    });
+    connect(m_client, &QTcpSocket::disconnected, this, [this] {
+        m_peerClosed = true;
+        if (m_relay)
+            m_relay->disconnectFromHost();
+    });
+    connect(m_relay, &QTcpSocket::readyRead, this, &ScriptedServer::relayToClient);
+    connect(m_relay, &QTcpSocket::disconnected, this, [this] {
+        relayToClient();
+        closeClient();
+    });
+    m_relay->connectToHost(QHostAddress::LocalHost, m_inner.serverPort());
+}
+
+void ScriptedServer::onPeer(QTcpSocket *socket)
+{
+    if (!socket)
+        return;
+    m_peer = socket;
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket, &QTcpSocket::readyRead, this, &ScriptedServer::onReadyRead);
-    connect(socket, &QTcpSocket::disconnected, this, [this] { m_peerClosed = true; });
-    playNextTurn(); // the greeting
+    if (!m_client)
+        connect(socket, &QTcpSocket::disconnected, this, [this] { m_peerClosed = true; });
+    if (auto *ssl = qobject_cast<QSslSocket *>(socket)) {
+        connect(ssl, &QSslSocket::encrypted, this, [this] {
+            m_encrypted = true;
+            if (m_implicit != Tls::None && m_next == 0)
+                playNextTurn(); // the greeting, now encrypted
+        });
+    }
+    if (m_implicit != Tls::None)
+        startTls(m_implicit);
+    else
+        playNextTurn(); // the greeting
+}
+
+void ScriptedServer::relayToClient()
+{
+    if (!m_relay || !m_client || !m_client->isOpen())
+        return;
+    QByteArray bytes = m_relay->readAll();
+    const bool cut = m_cutAt >= 0 && m_rawSent.size() + bytes.size() >= m_cutAt;
+    if (cut)
+        bytes.truncate(m_cutAt - m_rawSent.size());
+    m_rawSent += bytes;
+    m_client->write(bytes);
+    if (cut) {
+        m_cutAt = -1;
+        closeClient();
+    }
+}
+
+void ScriptedServer::closeClient()
+{
+    if (!m_client || m_client->state() != QAbstractSocket::ConnectedState)
+        return;
+    m_client->flush();
+    if (m_resetClient) {
+        ResetOnClose(m_client);
+        m_client->abort();
+    } else {
+        m_client->disconnectFromHost();
+    }
+}
+
+void ScriptedServer::startTls(Tls tls)
+{
+    auto *ssl = qobject_cast<QSslSocket *>(m_peer.data());
+    switch (tls) {
+    case Tls::None:
+        return;
+    case Tls::Garbage:
+    case Tls::Stall:
+        m_awaiting = tls;
+        return;
+    case Tls::CloseMidway:
+        m_cutAt = m_plainWritten + MidwayBytes;
+        break;
+    case Tls::Handshake:
+    case Tls::V1_0Only:
+        break;
+    }
+    if (!ssl)
+        return; // no certificate was given: nothing to offer
+    ssl->setLocalCertificate(m_certificate);
+    ssl->setPrivateKey(m_key);
+    ssl->setPeerVerifyMode(QSslSocket::VerifyNone);
+    if (tls == Tls::V1_0Only) {
+        QT_WARNING_PUSH
+        QT_WARNING_DISABLE_DEPRECATED
+        ssl->setProtocol(QSsl::TlsV1_0);
+        QT_WARNING_POP
+    }
+    ssl->startServerEncryption();
+}
+
+void ScriptedServer::write(const QByteArray &bytes)
+{
+    if (!m_encrypted)
+        m_plainWritten += bytes.size();
+    m_peer->write(bytes);
 }
 
 void ScriptedServer::onReadyRead()
 {
     const QByteArray bytes = m_peer->readAll();
+    if (!m_client)
+        m_rawReceived += bytes;
+    if (m_awaiting == Tls::Garbage) {
+        m_awaiting = Tls::Stall; // answered once; whatever follows is ignored
+        write(GarbageReply);
+        return;
+    }
+    if (m_awaiting == Tls::Stall)
+        return;
     m_received += bytes;
     m_unparsed += bytes;
     for (;;) {
@@ -126,7 +282,7 @@ void ScriptedServer::play(Turn turn, const QByteArray &command)
     if (turn.pieceSize > 0)
         sendPiece(turn.reply, turn.pieceSize, turn.pieceDelayMs, turn);
     else {
-        m_peer->write(turn.reply);
+        write(turn.reply);
         finishTurn(turn);
     }
 }
@@ -135,7 +291,7 @@ void ScriptedServer::sendPiece(QByteArray rest, int size, int delayMs, Turn turn
 {
     if (!m_peer)
         return;
-    m_peer->write(rest.left(size));
+    write(rest.left(size));
     m_peer->flush();
     rest.remove(0, size);
     if (rest.isEmpty() && turn.endless) {
@@ -153,15 +309,18 @@ void ScriptedServer::finishTurn(const Turn &turn)
 {
     if (!m_peer)
         return;
-    if (turn.resetAfter) {
+    if (turn.resetAfter && m_client) {
+        // The relay passes the reply on, then resets the client's connection.
+        m_resetClient = true;
         m_peer->flush();
-        // A zero linger time turns the close into a reset.
-        const linger noLinger{1, 0};
-        ::setsockopt(int(m_peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &noLinger,
-                     sizeof noLinger);
+        m_peer->disconnectFromHost();
+    } else if (turn.resetAfter) {
+        m_peer->flush();
+        ResetOnClose(m_peer);
         m_peer->abort();
     } else if (turn.closeAfter) {
         m_peer->flush();
         m_peer->disconnectFromHost();
     }
+    startTls(turn.tls);
 }

@@ -5,6 +5,8 @@
 #include <QMetaType>
 #include <QObject>
 #include <QPointer>
+#include <QSslCertificate>
+#include <QSslKey>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <optional>
@@ -14,10 +16,30 @@
 // A server on a free loopback port that plays a script: the greeting, then
 // one reply for each command the client completes. It records every byte it
 // receives, so a test can check what went on the wire.
+//
+// Given a certificate (setTls), it can also speak TLS, well or badly: a turn
+// then hands the connection over to TLS after its reply (STARTTLS), or the
+// connection starts with TLS before the greeting (implicit TLS). The client's
+// connection then runs through a relay inside the server, so that the bytes
+// as they crossed the loopback (encrypted after a handshake) are kept apart
+// from what the script read after decrypting.
 class ScriptedServer : public QObject
 {
     Q_OBJECT
 public:
+    // How the server takes up TLS after a turn's reply (or before the greeting).
+    enum class Tls {
+        None,
+        Handshake,   // a real handshake; the script goes on encrypted
+        Garbage,     // the client's handshake is answered with plain text
+        CloseMidway, // the handshake starts, the server hangs up part way through it
+        Stall,       // the client's handshake is never answered
+        // The server accepts TLS 1.0 only. Debian's OpenSSL cannot make a TLS
+        // 1.0 session at its default security level at all, so this ends
+        // in the server's "protocol version" alert, as an old server's would.
+        V1_0Only,
+    };
+
     // What the server does when its turn comes.
     struct Turn
     {
@@ -33,6 +55,10 @@ public:
         // > set: the reply is computed from the command line that called for
         // it ("." for the end of the data, empty for the greeting).
         std::function<QByteArray(const QByteArray &command)> answer = nullptr;
+        // After the reply, the TLS step (setTls gives the certificate). Bytes
+        // in `reply` after the first reply reach the client in plain text in
+        // the same segment, just before the handshake: an injection.
+        Tls tls = Tls::None;
     };
 
     static Turn Say(const QByteArray &reply) { return Turn{reply}; }
@@ -48,6 +74,12 @@ public:
         turn.answer = std::move(answer);
         return turn;
     }
+    static Turn SayThenTls(const QByteArray &reply, Tls tls = Tls::Handshake)
+    {
+        Turn turn{reply};
+        turn.tls = tls;
+        return turn;
+    }
     static Turn Silence() { return Turn{{}, 0, 0, 0, false, false, true}; }
     // A server that never stops talking: reply again and again, one copy every delayMs.
     static Turn SayForever(const QByteArray &reply, int delayMs = 1)
@@ -59,9 +91,22 @@ public:
     // The same on another local address, for example the IPv6 loopback.
     ScriptedServer(QList<Turn> script, const QHostAddress &listenOn, QObject *parent = nullptr);
 
+    // The certificate for TLS. With implicit other than None, every connection
+    // starts with that TLS step, and the greeting follows a finished handshake.
+    // Call before the client connects.
+    void setTls(const QSslCertificate &certificate, const QSslKey &key, Tls implicit = Tls::None);
+    // A handshake with the client has finished.
+    bool encrypted() const { return m_encrypted; }
+    // The bytes the client sent and the bytes sent to it, as they crossed the
+    // loopback: after a handshake, encrypted. (Without setTls, rawReceived()
+    // is received() and rawSent() stays empty.)
+    QByteArray rawReceived() const { return m_rawReceived; }
+    QByteArray rawSent() const { return m_rawSent; }
+
     quint16 port() const { return m_server.serverPort(); }
     QString address() const; // "127.0.0.1:<port>", or "[::1]:<port>" on the IPv6 loopback
     bool listening() const { return m_server.isListening(); }
+    // What the script read: every byte received, decrypted after a handshake.
     QByteArray received() const { return m_received; }
     // The command lines received (data excluded), without their CR LF.
     QList<QByteArray> commands() const { return m_commands; }
@@ -81,7 +126,19 @@ signals:
     void holding();
 
 private:
+    // Accepts the relay's connections as TLS-capable sockets.
+    class SslListener : public QTcpServer
+    {
+    protected:
+        void incomingConnection(qintptr descriptor) override;
+    };
+
     void onNewConnection();
+    void onPeer(QTcpSocket *socket);
+    void relayToClient();
+    void closeClient();
+    void startTls(Tls tls);
+    void write(const QByteArray &bytes);
     void onReadyRead();
     void playNextTurn(const QByteArray &command = {});
     void play(Turn turn, const QByteArray &command);
@@ -102,6 +159,20 @@ private:
     bool m_lastWas354 = false;
     int m_connections = 0;
     bool m_peerClosed = false;
+
+    SslListener m_inner;           // the relay's far end, where TLS is spoken
+    QPointer<QTcpSocket> m_client; // the client's own connection, while relayed
+    QPointer<QTcpSocket> m_relay;
+    QSslCertificate m_certificate;
+    QSslKey m_key;
+    Tls m_implicit = Tls::None;
+    Tls m_awaiting = Tls::None; // Garbage or Stall: what the client's handshake meets
+    bool m_encrypted = false;
+    bool m_resetClient = false;
+    qsizetype m_plainWritten = 0;
+    qsizetype m_cutAt = -1; // > -1: the client's connection ends after so many bytes
+    QByteArray m_rawReceived;
+    QByteArray m_rawSent;
 };
 
 // A server's whole part in a dialogue, and the command lines a client sends,

@@ -13,10 +13,24 @@ SmtpSink::SmtpSink(const Options &options) : m_host(options.host)
 {
     const QString script = QStringLiteral(VORMANT_TEST_SUPPORT_DIR "/smtp_sink.py");
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
-    m_process.start(Python, {script, QStringLiteral("--host"), options.host,
-                             QStringLiteral("--port"), QString::number(options.port),
-                             QStringLiteral("--user"), options.user, QStringLiteral("--password"),
-                             options.password, QStringLiteral("--dir"), m_dir.path()});
+    QStringList arguments{script,
+                          QStringLiteral("--host"),
+                          options.host,
+                          QStringLiteral("--port"),
+                          QString::number(options.port),
+                          QStringLiteral("--user"),
+                          options.user,
+                          QStringLiteral("--password"),
+                          options.password,
+                          QStringLiteral("--dir"),
+                          m_dir.path()};
+    if (options.tls != Tls::None)
+        arguments << QStringLiteral("--tls")
+                  << (options.tls == Tls::StartTls ? QStringLiteral("starttls")
+                                                   : QStringLiteral("implicit"))
+                  << QStringLiteral("--cert") << options.certificateFile << QStringLiteral("--key")
+                  << options.keyFile;
+    m_process.start(Python, arguments);
     if (!m_process.waitForStarted(StartTimeoutMs)) {
         m_startError = QStringLiteral("cannot start %1: %2").arg(Python, m_process.errorString());
         return;

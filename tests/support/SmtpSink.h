@@ -7,17 +7,26 @@
 #include <QTemporaryDir>
 
 // A real SMTP server for a test: Debian's aiosmtpd, started by
-// smtp_sink.py on a free loopback port with AUTH LOGIN for one user. What it
-// accepts is read back from the files it saves.
+// smtp_sink.py on a free loopback port with AUTH LOGIN for one user, plain or
+// with TLS. What it accepts is read back from the files it saves.
 class SmtpSink
 {
 public:
+    enum class Tls {
+        None,     // plain; AUTH offered without TLS
+        StartTls, // STARTTLS required before mail commands; AUTH only inside TLS
+        Implicit, // TLS from the first byte, as on port 465
+    };
+
     struct Options
     {
         QString host = QStringLiteral("127.0.0.1");
         int port = 0; // 0: a free port
         QString user = QStringLiteral("tester");
         QString password = QStringLiteral("secret");
+        Tls tls = Tls::None;
+        QString certificateFile; // PEM, for StartTls and Implicit
+        QString keyFile;
     };
 
     explicit SmtpSink(const Options &options);

@@ -11,10 +11,16 @@ content's bytes exactly as the server kept them) and <n>.envelope (the line
 .envelope file appears last, so a test that sees it can read both. Every
 authentication attempt is appended to auth.log as "ok|fail <login> <password>"
 with login and password as the hex of their bytes.
+
+With --tls starttls the server offers STARTTLS and requires it before any
+mail command, and with aiosmtpd's default offers AUTH only inside TLS; with
+--tls implicit every connection is TLS from its start (port 465 style). Both
+take the certificate and key files given with --cert and --key.
 """
 
 import argparse
 import os
+import ssl
 import sys
 import threading
 
@@ -76,7 +82,24 @@ def main():
     parser.add_argument("--user", default="tester")
     parser.add_argument("--password", default="secret")
     parser.add_argument("--dir", required=True)
+    parser.add_argument("--tls", choices=("none", "starttls", "implicit"), default="none")
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
     args = parser.parse_args()
+
+    tls = {}
+    if args.tls != "none":
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(args.cert, args.key)
+        if args.tls == "starttls":
+            tls = {"tls_context": context, "require_starttls": True}
+        else:
+            # aiosmtpd 1.4 does not count a TLS listener as TLS when it comes
+            # to AUTH (it looks for STARTTLS only); the connection is
+            # encrypted from its first byte, so AUTH may be offered.
+            tls = {"ssl_context": context, "auth_require_tls": False}
+    else:
+        tls = {"auth_require_tls": False}
 
     controller = FreePortController(
         SavingHandler(args.dir),
@@ -86,7 +109,7 @@ def main():
         ident="ESMTP test sink",
         authenticator=OneUserAuthenticator(args.dir, args.user.encode("utf-8"),
                                            args.password.encode("utf-8")),
-        auth_require_tls=False,
+        **tls,
     )
     controller.start()
     print(controller.port, flush=True)
