@@ -17,6 +17,7 @@ void frmMain::RouteEvents()
     connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
     connect(tmrEmail, &QTimer::timeout, this, &frmMain::tmrEmail_Timer);
     connect(EmailSock, &SocketArray::Connect, this, &frmMain::EmailSock_Connect);
+    connect(EmailSock, &SocketArray::Encrypted, this, &frmMain::EmailSock_Encrypted);
     connect(EmailSock, &SocketArray::Close, this, &frmMain::EmailSock_Close);
     connect(EmailSock, &SocketArray::Error, this, &frmMain::EmailSock_Error);
     connect(EmailSock, &SocketArray::DataArrival, this,
@@ -41,6 +42,11 @@ void frmMain::tmrEmail_Timer()
 void frmMain::EmailSock_Connect(std::int16_t Index)
 {
     modQuendel_EmailClient::OnSockConnect(Index);
+}
+
+void frmMain::EmailSock_Encrypted(std::int16_t Index)
+{
+    modQuendel_EmailClient::OnSockEncrypted(Index);
 }
 
 void frmMain::EmailSock_Close(std::int16_t Index)

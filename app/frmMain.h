@@ -65,6 +65,7 @@ private:
 
     void tmrEmail_Timer();
     void EmailSock_Connect(std::int16_t Index);
+    void EmailSock_Encrypted(std::int16_t Index);
     void EmailSock_Close(std::int16_t Index);
     void EmailSock_Error(std::int16_t Index, std::int32_t Number, const QString &Description);
     void EmailSock_DataArrival(std::int16_t Index);

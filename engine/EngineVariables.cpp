@@ -11,6 +11,8 @@ std::int32_t SmtpStep = 0;
 
 ReplyFramer Reply;
 bool EhloSent = false;
+bool ImplicitTls = false;
+bool Handshaking = false;
 std::array<bool, MaxSlots + 1> SlotEnded{};
 
 int ReplyTimeoutMs = 5 * 60 * 1000;

@@ -76,7 +76,12 @@ void ConnectPendingSlots()
             // A connection can fail inside Connect already; its error must
             // find this slot's step, not the last step of the run before.
             SmtpStep = Step::Helo;
-            socket.Connect();
+            ImplicitTls = server.port == ImplicitTlsPort;
+            Handshaking = false;
+            if (ImplicitTls)
+                socket.ConnectEncrypted();
+            else
+                socket.Connect();
             StartReplyDeadline(ReplyTimeoutMs); // for the greeting
 
             WaitStepDone();

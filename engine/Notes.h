@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/TlsReport.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -33,6 +35,16 @@ void NotAnSmtpReply();
 void Refused(const QString &code);
 // The run failed without a refusal, after something was sent.
 void FailedWaiting();
+// The TLS handshake has finished: protocol, cipher, the certificate and
+// whether it is trusted for the host typed.
+void Encrypted(const TlsReport &report, const QString &hostTyped);
+// The handshake failed (its own description), or did not finish in time.
+void HandshakeFailed(const QString &host, std::int32_t port, const QString &description);
+void HandshakeTimedOut(int waitedMs);
+// The server sent more after its 220 to STARTTLS, before the handshake.
+void PlainTextAfterStartTls();
+// The password went to a server that offers no STARTTLS, unencrypted.
+void PasswordUnencrypted();
 // The whole dialogue succeeded in that many milliseconds.
 void DialogueTook(qint64 milliseconds);
 

@@ -6,6 +6,9 @@
 // Where the server field points: "host", "host:port", "[IPv6 address]:port",
 // or a bare IPv6 address, which is a host. Without a port it is port 25.
 constexpr std::int32_t DefaultSmtpPort = 25;
+// The port of SMTP submission over implicit TLS (RFC 8314): the handshake
+// comes first, before the greeting.
+constexpr std::int32_t ImplicitTlsPort = 465;
 
 struct ServerAddress
 {

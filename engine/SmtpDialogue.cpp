@@ -30,6 +30,20 @@ bool IsAccepted(const QString &code)
     return accepted.contains(code);
 }
 
+// An extension the EHLO reply offers: a line after the first whose keyword,
+// without regard to case, is the one asked for (RFC 5321, 4.1.1.1).
+bool Offers(const QString &ehloReply, QStringView keyword)
+{
+    const QStringList lines = ehloReply.split(u'\n');
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QString line = lines.at(i).trimmed();
+        if (line.size() > 4 &&
+            line.mid(4).section(u' ', 0, 0).compare(keyword, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
 // A server without extensions refuses EHLO this way (RFC 5321, 4.1.4).
 bool RefusesEhlo(const QString &code)
 {
@@ -105,6 +119,8 @@ void SendStepCommand(std::int16_t Index)
     case Step::Password:
         LogText(Colors::White, PasswordMask + CRLF);
         Send(Index, Base64Encode(SmtpPass) + CRLF);
+        if (!Module1::Sockets()(Index).IsEncrypted())
+            Notes::PasswordUnencrypted();
         SmtpStep = Step::MailFrom;
         break;
     case Step::MailFrom:
@@ -146,6 +162,34 @@ void FallBackToHelo(std::int16_t Index)
     StartReplyDeadline(ReplyTimeoutMs);
 }
 
+// The EHLO reply offers STARTTLS on a connection not yet encrypted: the
+// password waits for TLS (RFC 3207).
+void AskForTls(std::int16_t Index)
+{
+    Command(Index, QStringLiteral("STARTTLS") + CRLF);
+    Notes::SetLastCommand(QStringLiteral("STARTTLS"));
+    SmtpStep = Step::StartTls;
+    StartReplyDeadline(ReplyTimeoutMs);
+}
+
+// The 220 to STARTTLS: the handshake begins on the same connection, within
+// the deadline of a reply. Whatever the server sent beyond that 220 came
+// unencrypted and could be anyone's: the run ends rather than read it as
+// part of the encrypted session.
+void BeginTls(std::int16_t Index)
+{
+    Winsock &socket = Module1::Sockets()(Index);
+    if (!Reply.IsEmpty() || socket.PlainBytesPending()) {
+        Notes::PlainTextAfterStartTls();
+        EndDialogue(Index);
+        return;
+    }
+    Handshaking = true;
+    SmtpStep = Step::Handshake;
+    socket.StartClientEncryption(socket.RemoteHost);
+    StartReplyDeadline(ReplyTimeoutMs);
+}
+
 // QUIT goes out, and the connection closes without waiting for its answer.
 void QuitAfterRefusal(std::int16_t Index)
 {
@@ -177,7 +221,9 @@ void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
     if (moreFollowed) {
         // The server sent more than one reply to one command.
         LogUnfinishedReply();
-        if (SmtpStep != Step::QuitSent)
+        if (SmtpStep == Step::StartTls && code == u"220")
+            Notes::PlainTextAfterStartTls();
+        else if (SmtpStep != Step::QuitSent)
             Notes::MoreThanOneReply();
         EndDialogue(Index);
     } else if (SmtpStep == Step::QuitSent || !IsAccepted(code)) {
@@ -188,9 +234,30 @@ void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
         if (SmtpStep != Step::QuitSent)
             NoteRefusal(Index, code);
         EndDialogue(Index);
+    } else if (SmtpStep == Step::StartTls) {
+        // Only 220 agrees to start TLS.
+        if (code == u"220") {
+            BeginTls(Index);
+        } else {
+            NoteRefusal(Index, code);
+            EndDialogue(Index);
+        }
+    } else if (SmtpStep == Step::AuthLogin && EhloSent &&
+               !Module1::Sockets()(Index).IsEncrypted() &&
+               Offers(reply, QStringLiteral("STARTTLS"))) {
+        AskForTls(Index);
     } else {
         SendStepCommand(Index);
     }
+}
+
+void GreetAfterStartTls(std::int16_t Index)
+{
+    EhloSent = true;
+    Command(Index, QStringLiteral("EHLO ") + LocalPart(MailToAt(Index)) + CRLF);
+    Notes::SetLastCommand(QStringLiteral("EHLO"));
+    SmtpStep = Step::AuthLogin;
+    StartReplyDeadline(ReplyTimeoutMs);
 }
 
 } // namespace modQuendel_EmailClient

@@ -31,6 +31,18 @@ void OnSockConnect(std::int16_t Index)
     DialogueClock.start();
     const Winsock &socket = Sockets()(Index);
     Notes::Connected(socket.RemoteHostIP(), socket.RemotePort, socket.RemoteHost);
+    Handshaking = ImplicitTls;
+}
+
+void OnSockEncrypted(std::int16_t Index)
+{
+    if (!SlotRunning(Index) || !SlotPending[std::size_t(Index)])
+        return;
+    Handshaking = false;
+    const Winsock &socket = Sockets()(Index);
+    Notes::Encrypted(socket.TlsSession(), socket.RemoteHost);
+    if (SmtpStep == Step::Handshake)
+        GreetAfterStartTls(Index);
 }
 
 void OnSockClose(std::int16_t Index)
@@ -64,7 +76,10 @@ void OnSockError(std::int16_t Index, std::int32_t Number, const QString &Descrip
     }
     if (SlotRunning(Index) && Sockets().Exists(Index)) {
         const Winsock &socket = Sockets()(Index);
-        Notes::SocketError(Number, Description, socket.RemoteHost, socket.RemotePort);
+        if (Handshaking)
+            Notes::HandshakeFailed(socket.RemoteHost, socket.RemotePort, Description);
+        else
+            Notes::SocketError(Number, Description, socket.RemoteHost, socket.RemotePort);
     }
     MarkSlotError(Index);
 }
@@ -100,7 +115,9 @@ void OnReplyTimeout()
     if (!SlotRunning(Index))
         return;
     LogUnfinishedReply();
-    if (SmtpStep != Step::QuitSent)
+    if (Handshaking)
+        Notes::HandshakeTimedOut(ReplyDeadlineMs());
+    else if (SmtpStep != Step::QuitSent)
         Notes::NoReply(ReplyDeadlineMs());
     EndDialogue(Index);
 }

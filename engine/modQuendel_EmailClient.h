@@ -23,6 +23,11 @@ constexpr std::int32_t Data = 6;
 constexpr std::int32_t Message = 7;
 constexpr std::int32_t Quit = 8;
 constexpr std::int32_t QuitSent = 9;
+// Beside the line above, for a login protected by TLS (RFC 3207): STARTTLS
+// sent, its 220 starts the handshake; the handshake running, its end sends
+// EHLO again, whose reply then leads to AUTH LOGIN.
+constexpr std::int32_t StartTls = 10;
+constexpr std::int32_t Handshake = 11;
 } // namespace Step
 
 // Slots are numbered 1 to MaxSlots, each owning the socket element of its number.
@@ -44,6 +49,10 @@ extern std::int32_t SmtpStep;
 // greeting awaiting its reply is EHLO, and whether the slot ended.
 extern ReplyFramer Reply;
 extern bool EhloSent;
+// The connection is encrypted from its start (port 465, RFC 8314), and a
+// TLS handshake is under way.
+extern bool ImplicitTls;
+extern bool Handshaking;
 extern std::array<bool, MaxSlots + 1> SlotEnded;
 
 // How long a reply is awaited (RFC 5321, 4.5.3.2): five minutes, ten for the
@@ -62,6 +71,9 @@ void MarkSlotError(std::int16_t Index);
 
 // Socket events and the end of a slot's dialogue (SocketEvents.cpp).
 void OnSockConnect(std::int16_t Index);
+// The TLS handshake has finished: the log reports the session, and after
+// STARTTLS the client greets again.
+void OnSockEncrypted(std::int16_t Index);
 void OnSockClose(std::int16_t Index);
 void OnSockSendProgress(std::int32_t BytesSent, std::int16_t Index);
 void OnSockDataArrival(std::int16_t Index);
@@ -76,6 +88,9 @@ void EndDialogue(std::int16_t Index);
 // The SMTP steps (SmtpDialogue.cpp): one complete reply is logged and
 // answered; moreFollowed says the server sent more than that one reply.
 void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed);
+// After the handshake that STARTTLS began: EHLO again, since everything the
+// server said before no longer counts (RFC 3207, 4.2).
+void GreetAfterStartTls(std::int16_t Index);
 
 // The progress monitor and the end of a run (Monitor.cpp).
 void MonitorTick();
