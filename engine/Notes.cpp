@@ -49,9 +49,9 @@ const auto RefusedCommand = QStringLiteral("The server refused %1 (%2).");
 const auto FailedWaiting = QStringLiteral("The test failed waiting for the reply to %1.");
 const auto EncryptedTrusted = QStringLiteral(
     "Encrypted with %1 (%2). Certificate for %3, issued by %4, valid until %5: trusted for %6.");
-const auto EncryptedUntrusted = QStringLiteral(
-    "Encrypted with %1 (%2). Certificate for %3, issued by %4, valid until %5. "
-    "Certificate NOT trusted: %6.");
+const auto EncryptedUntrusted =
+    QStringLiteral("Encrypted with %1 (%2). Certificate for %3, issued by %4, valid until %5. "
+                   "Certificate NOT trusted: %6.");
 const auto SelfSigned = QStringLiteral("self-signed");
 const auto Expired = QStringLiteral("expired");
 const auto NotYetValid = QStringLiteral("not valid yet");
@@ -63,8 +63,8 @@ const auto HandshakeTimedOut = QStringLiteral("The TLS handshake did not finish 
 const auto PlainTextAfterStartTls =
     QStringLiteral("The server sent more before the TLS handshake than its 220 to STARTTLS: "
                    "Vormant trusts nothing sent unencrypted and stopped.");
-const auto PasswordUnencrypted = QStringLiteral(
-    "The server offers no STARTTLS: the user name and password went unencrypted.");
+const auto PasswordUnencrypted =
+    QStringLiteral("The server offers no STARTTLS: the user name and password went unencrypted.");
 const auto StartTls = QStringLiteral("STARTTLS");
 const auto Helo = QStringLiteral("HELO");
 const auto AuthLogin = QStringLiteral("AUTH LOGIN");
@@ -243,13 +243,26 @@ void Encrypted(const TlsReport &report, const QString &hostTyped)
 {
     QString trust;
     switch (report.trust) {
-    case TlsReport::Trust::Trusted: break;
-    case TlsReport::Trust::SelfSigned: trust = Text::SelfSigned; break;
-    case TlsReport::Trust::Expired: trust = Text::Expired; break;
-    case TlsReport::Trust::NotYetValid: trust = Text::NotYetValid; break;
-    case TlsReport::Trust::OtherName: trust = Fill(Text::OtherName, {hostTyped}); break;
-    case TlsReport::Trust::UnknownIssuer: trust = Text::UnknownIssuer; break;
-    case TlsReport::Trust::Untrusted: trust = Fill(Text::Untrusted, {report.trustProblem}); break;
+    case TlsReport::Trust::Trusted:
+        break;
+    case TlsReport::Trust::SelfSigned:
+        trust = Text::SelfSigned;
+        break;
+    case TlsReport::Trust::Expired:
+        trust = Text::Expired;
+        break;
+    case TlsReport::Trust::NotYetValid:
+        trust = Text::NotYetValid;
+        break;
+    case TlsReport::Trust::OtherName:
+        trust = Fill(Text::OtherName, {hostTyped});
+        break;
+    case TlsReport::Trust::UnknownIssuer:
+        trust = Text::UnknownIssuer;
+        break;
+    case TlsReport::Trust::Untrusted:
+        trust = Fill(Text::Untrusted, {report.trustProblem});
+        break;
     }
     const QString expires = report.expires.toUTC().toString(Qt::ISODate).left(10);
     Note(Fill(trust.isEmpty() ? Text::EncryptedTrusted : Text::EncryptedUntrusted,

@@ -44,8 +44,12 @@ WireModel::WireModel(const QString &to, const QString &user, const QString &pass
                                  "DATA\r\n", Message(to, bodyOnWire), "QUIT\r\n"};
     if (withAuth) {
         // EHLO first; HELO when the server knows no EHLO.
+        // With STARTTLS offered: STARTTLS, then after the handshake EHLO again.
+        const QByteArray startTls = "STARTTLS\r\n";
         m_scripts << (QList<QByteArray>{ehlo} + login + mail)
-                  << (QList<QByteArray>{ehlo, helo} + login + mail);
+                  << (QList<QByteArray>{ehlo, helo} + login + mail)
+                  << (QList<QByteArray>{ehlo, startTls, ehlo} + login + mail)
+                  << (QList<QByteArray>{ehlo, startTls, ehlo, helo} + login + mail);
     } else {
         m_scripts << (QList<QByteArray>{helo} + mail);
     }

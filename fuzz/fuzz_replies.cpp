@@ -14,7 +14,8 @@
 // closes, the reply time-out runs out, the socket reports an error, or the
 // server closes and a late error follows; bit 3: the server never stops, its
 // last piece comes again and again, a few KiB at a time, until 80 KiB have
-// arrived). The rest is
+// arrived; bit 4: a TLS handshake the client starts is completed by the
+// peer, else it never ends). The rest is
 // pieces, each a length byte followed by that many bytes (fewer when the
 // input ends first).
 
@@ -170,6 +171,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Winsock &socket = StartRun(h, withAuth, sink);
     WireModel wire(To, User, Pass, BodyOnWire, withAuth);
     const bool endless = data[0] & 8;
+    const bool handshakes = data[0] & 16; // the peer completes a TLS handshake asked for
+    bool startTlsSent = false;
 
     QByteArray stream; // everything the server sent
     bool refusalQuit = false;
@@ -178,11 +181,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         socket.Receive(piece);
         if (!wire.Accept(sink))
             Broken("the client sent what no dialogue allows");
+        // After STARTTLS, nothing of the login goes out unless the
+        // connection was encrypted first.
+        startTlsSent = startTlsSent || sink.contains("STARTTLS\r\n");
+        if (startTlsSent && !socket.IsEncrypted() &&
+            (sink.contains("AUTH LOGIN") || sink.contains(User.toUtf8().toBase64()) ||
+             sink.contains(Pass.toUtf8().toBase64())))
+            Broken("a login went out in clear after STARTTLS");
         // A QUIT that ends the slot at once answered a refusal.
         refusalQuit = refusalQuit || (sink.endsWith("QUIT\r\n") && Engine::SlotEnded[1]);
         if (refusalQuit && Engine::SentCount != 0)
             Broken("a refusal counted as sent");
         sink.clear();
+        if (handshakes && Engine::SmtpStep == Engine::Step::Handshake && !Engine::SlotEnded[1]) {
+            socket.PeerEncrypted(TlsReport{}); // the client greets again at once
+            if (!wire.Accept(sink))
+                Broken("the client sent what no dialogue allows after the handshake");
+            sink.clear();
+        }
         if (!Engine::SlotEnded[1] && Engine::Reply.Overflowed())
             Broken("a reply past 64 KiB did not end the slot");
     };

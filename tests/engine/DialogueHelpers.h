@@ -51,6 +51,9 @@ inline QList<ScriptedServer::Turn> InPieces(QList<ScriptedServer::Turn> script, 
 // The notes of every run against a scripted server, as EngineRun shows them:
 // the connection made, and at the end of a successful dialogue its duration.
 const QString ConnectedNote = QStringLiteral("C:Connected to 127.0.0.1 port {port}.");
+// A login to a server that offers no STARTTLS.
+const QString PlainLoginNote =
+    QStringLiteral("C:The server offers no STARTTLS: the user name and password went unencrypted.");
 const QString TookNote =
     QStringLiteral("C:The dialogue took # ms, from connecting to the reply to QUIT.");
 
@@ -99,6 +102,7 @@ inline QStringList AcceptingLogWithAuth()
         QStringLiteral("Y:334 UGFzc3dvcmQ6"),
         QString(),
         QStringLiteral("W:********"),
+        PlainLoginNote,
         QStringLiteral("Y:235 2.7.0 Authentication successful"),
         QString(),
     };

@@ -1,6 +1,7 @@
 #include "DialogueHelpers.h"
 #include "support/EngineRun.h"
 #include "support/SmtpSink.h"
+#include "support/TestCertificates.h"
 
 #include <QtTest>
 
@@ -15,7 +16,11 @@ private slots:
     void deliveries();
     void wrongPassword();
     void runsOneAfterAnother();
+    void tlsLogins_data();
+    void tlsLogins();
 };
+
+Q_DECLARE_METATYPE(SmtpSink::Tls)
 
 namespace {
 const QStringList Sent{QStringLiteral("Email Sent")};
@@ -42,7 +47,8 @@ QStringList OpeningLog(const QString &local, const QString &user)
         << QStringLiteral("Y:250 HELP") << QString() << QStringLiteral("W:AUTH LOGIN")
         << QStringLiteral("Y:334 VXNlciBOYW1lAA==") << QString()
         << QStringLiteral("W:") + QString::fromLatin1(user.toUtf8().toBase64())
-        << QStringLiteral("Y:334 UGFzc3dvcmQA") << QString() << QStringLiteral("W:********");
+        << QStringLiteral("Y:334 UGFzc3dvcmQA") << QString() << QStringLiteral("W:********")
+        << DialogueHelpers::PlainLoginNote;
     return log;
 }
 
@@ -221,6 +227,75 @@ void tst_Aiosmtpd::runsOneAfterAnother()
         QCOMPARE(run.logLines(), log);
         QCOMPARE(sink.messageCount(), delivered);
     }
+}
+
+// Logins the way aiosmtpd requires them by default: AUTH only inside TLS,
+// reached with STARTTLS, or on port 465 with TLS from the first byte.
+void tst_Aiosmtpd::tlsLogins_data()
+{
+    QTest::addColumn<SmtpSink::Tls>("tls");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QString>("lastNote");
+
+    const QString took = DialogueHelpers::TookNote;
+    QTest::newRow("STARTTLS") << SmtpSink::Tls::StartTls << "127.0.0.1" << 0 << "secret" << Sent
+                              << took;
+    QTest::newRow("STARTTLS, wrong password")
+        << SmtpSink::Tls::StartTls << "127.0.0.1" << 0 << "wrong" << Failed
+        << QStringLiteral("C:The server did not accept the user name or password (535).");
+    // Port 465 on an address of the loopback range of its own.
+    QTest::newRow("implicit TLS on port 465")
+        << SmtpSink::Tls::Implicit << "127.0.0.46" << 465 << "secret" << Sent << took;
+}
+
+void tst_Aiosmtpd::tlsLogins()
+{
+    QFETCH(SmtpSink::Tls, tls);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QFETCH(QString, password);
+    QFETCH(QStringList, boxes);
+    QFETCH(QString, lastNote);
+
+    TestCertificates certificates;
+    QVERIFY2(certificates.error().isEmpty(), qPrintable(certificates.error()));
+    certificates.trustCa();
+    SmtpSink::Options options;
+    options.host = host;
+    options.port = port;
+    options.tls = tls;
+    options.certificateFile = certificates.certificateFile(TestCertificates::Kind::Signed);
+    options.keyFile = certificates.keyFile(TestCertificates::Kind::Signed);
+    SmtpSink sink(options);
+    if (port == 465 && !sink.startError().isEmpty())
+        QSKIP(qPrintable(QStringLiteral("port 465 cannot be opened here (it needs root): ") +
+                         sink.startError()));
+    QVERIFY2(sink.startError().isEmpty(), qPrintable(sink.startError()));
+
+    EngineRun run;
+    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), QStringLiteral("tester"),
+             password, sink.address());
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd());
+
+    QCOMPARE(run.boxTexts(), boxes);
+    const QStringList log = run.logLines();
+    QCOMPARE(log.last(), lastNote);
+    QCOMPARE(log.contains(QStringLiteral("W:STARTTLS")), tls == SmtpSink::Tls::StartTls);
+    QCOMPARE(log.count(QStringLiteral("W:EHLO bob")), tls == SmtpSink::Tls::StartTls ? 2 : 1);
+    const auto isReport = [](const QString &line) {
+        return line.startsWith(QStringLiteral("C:Encrypted with TLS 1.3 ("));
+    };
+    QCOMPARE(std::count_if(log.cbegin(), log.cend(), isReport), 1);
+    QVERIFY(!log.contains(DialogueHelpers::PlainLoginNote));
+    QCOMPARE(sink.messageCount(), boxes == Sent ? 1 : 0);
+    QCOMPARE(sink.authAttempts(),
+             QStringList{QStringLiteral("%1 %2 %3")
+                             .arg(boxes == Sent ? QStringLiteral("ok") : QStringLiteral("fail"),
+                                  Hex(QStringLiteral("tester")), Hex(password))});
 }
 
 QTEST_MAIN(tst_Aiosmtpd)

@@ -2,6 +2,7 @@
 #include "support/EngineRun.h"
 #include "support/ReplyTimeouts.h"
 #include "support/ScriptedServer.h"
+#include "support/TestCertificates.h"
 
 #include "engine/modQuendel_EmailClient.h"
 
@@ -30,8 +31,12 @@ private slots:
     void ehloGreeting_data();
     void ehloGreeting();
     void serverGivenAsIpv6Address();
+    void initTestCase();
+    void startTls_data();
+    void startTls();
 
 private:
+    std::unique_ptr<TestCertificates> m_certificates;
     // A dialogue that goes astray waits for a reply the script never sends:
     // ten seconds make that a quick failure rather than a slow one.
     const ReplyTimeouts m_timeouts{10000, modQuendel_EmailClient::DataReplyTimeoutMs};
@@ -495,6 +500,136 @@ void tst_Dialogue::serverGivenAsIpv6Address()
     QVERIFY(run.waitForRunEnd());
     QCOMPARE(server.commands(), FullDialogue);
     QCOMPARE(run.boxTexts(), Sent);
+}
+
+void tst_Dialogue::initTestCase()
+{
+    m_certificates = std::make_unique<TestCertificates>();
+    QVERIFY2(m_certificates->error().isEmpty(), qPrintable(m_certificates->error()));
+    m_certificates->trustCa();
+}
+
+// A login with STARTTLS (RFC 3207), and every way the upgrade can go wrong.
+// Whatever happens, the password never crosses the wire in clear.
+void tst_Dialogue::startTls_data()
+{
+    using Tls = ScriptedServer::Tls;
+    using Kind = TestCertificates::Kind;
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<int>("certificate"); // TestCertificates::Kind
+    QTest::addColumn<int>("replyTimeoutMs");
+    QTest::addColumn<Commands>("commands");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QString>("note"); // a note the log must hold, "{port}" for the port
+
+    using S = ScriptedServer;
+    const Script offer{S::Say("220 mx.test ESMTP\r\n"),
+                       S::Say("250-mx.test\r\n250-STARTTLS\r\n250 HELP\r\n")};
+    const Script inside{S::Say("250-mx.test\r\n250-AUTH LOGIN PLAIN\r\n250 HELP\r\n"),
+                        S::Say("334 VXNlcm5hbWU6\r\n"),
+                        S::Say("334 UGFzc3dvcmQ6\r\n"),
+                        S::Say("235 2.7.0 ok\r\n"),
+                        S::Say("250 ok\r\n"),
+                        S::Say("250 ok\r\n"),
+                        S::Say("354 go on\r\n"),
+                        S::Say("250 queued\r\n"),
+                        S::Say("221 bye\r\n")};
+    const Commands whole{"EHLO bob", "STARTTLS", "EHLO bob",     "AUTH LOGIN",
+                         "dXNlcg==", "c2VjcmV0", "MAIL FROM:<>", "RCPT TO:<bob@example.com>",
+                         "DATA",     "QUIT"};
+    const Commands upToTls{"EHLO bob", "STARTTLS"};
+    const int generous = 10000;
+
+    QTest::newRow("trusted certificate")
+        << offer + Script{S::SayThenTls("220 2.0.0 Ready to start TLS\r\n")} + inside
+        << int(Kind::Signed) << generous << whole << Sent
+        << QStringLiteral(": trusted for 127.0.0.1.");
+    QTest::newRow("self-signed certificate: reported, the test goes on")
+        << offer + Script{S::SayThenTls("220 2.0.0 Ready to start TLS\r\n")} + inside
+        << int(Kind::SelfSigned) << generous << whole << Sent
+        << QStringLiteral(". Certificate NOT trusted: self-signed.");
+    QTest::newRow("expired certificate")
+        << offer + Script{S::SayThenTls("220 2.0.0 Ready to start TLS\r\n")} + inside
+        << int(Kind::Expired) << generous << whole << Sent
+        << QStringLiteral(". Certificate NOT trusted: expired.");
+    QTest::newRow("certificate for another name")
+        << offer + Script{S::SayThenTls("220 2.0.0 Ready to start TLS\r\n")} + inside
+        << int(Kind::OtherName) << generous << whole << Sent
+        << QStringLiteral(". Certificate NOT trusted: issued for another name than 127.0.0.1.");
+    QTest::newRow("STARTTLS refused")
+        << offer + Script{S::Say("454 4.7.0 TLS not available due to local problem\r\n")}
+        << int(Kind::Signed) << generous << upToTls << Failed
+        << QStringLiteral("C:The server refused STARTTLS (454).");
+    QTest::newRow("replies injected after the 220")
+        << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n250 injected\r\n235 2.7.0 ok\r\n")}
+        << int(Kind::Signed) << generous << upToTls << Failed
+        << QStringLiteral("C:The server sent more before the TLS handshake than its 220 to "
+                          "STARTTLS: Vormant trusts nothing sent unencrypted and stopped.");
+    QTest::newRow("garbage instead of a handshake")
+        << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::Garbage)} << int(Kind::Signed)
+        << generous << upToTls << Failed
+        << QStringLiteral("C:The TLS handshake with 127.0.0.1 port {port} failed (");
+    QTest::newRow("close in the middle of the handshake")
+        << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::CloseMidway)}
+        << int(Kind::Signed) << generous << upToTls << Failed
+        << QStringLiteral("C:The TLS handshake with 127.0.0.1 port {port} failed (");
+    QTest::newRow("handshake that never finishes")
+        << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::Stall)} << int(Kind::Signed)
+        << 700 << upToTls << Failed
+        << QStringLiteral("C:The TLS handshake did not finish within 700 ms.");
+    QTest::newRow("TLS 1.0 only") << offer +
+                                         Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::V1_0Only)}
+                                  << int(Kind::Signed) << generous << upToTls << Failed
+                                  << QStringLiteral(
+                                         "C:The TLS handshake with 127.0.0.1 port {port} failed (");
+}
+
+void tst_Dialogue::startTls()
+{
+    QFETCH(Script, script);
+    QFETCH(int, certificate);
+    QFETCH(int, replyTimeoutMs);
+    QFETCH(Commands, commands);
+    QFETCH(QStringList, boxes);
+    QFETCH(QString, note);
+
+    const ReplyTimeouts timeouts(replyTimeoutMs);
+    const auto kind = TestCertificates::Kind(certificate);
+    ScriptedServer server(script);
+    server.setTls(m_certificates->certificate(kind), m_certificates->key(kind));
+    EngineRun run;
+    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), QStringLiteral("user"),
+             QStringLiteral("secret"), server.address());
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd(30000));
+
+    QCOMPARE(run.boxTexts(), boxes);
+    QCOMPARE(server.commands(), commands);
+    QVERIFY(run.windowUnlocked());
+    // The password, in any form, never crossed the loopback in clear.
+    QVERIFY(!server.rawReceived().contains("c2VjcmV0"));
+    QVERIFY(!server.rawReceived().contains("secret"));
+
+    const QStringList log = run.logLines();
+    const bool found = std::any_of(log.cbegin(), log.cend(), [&note](const QString &line) {
+        return note.startsWith(QStringLiteral("C:"))
+                   ? line.startsWith(note)
+                   : line.startsWith(QStringLiteral("C:Encrypted with TLS 1.3 (")) &&
+                         line.endsWith(note);
+    });
+    QVERIFY2(found, qPrintable(log.join(u'\n')));
+    // A certificate is reported once, right after the handshake, before EHLO goes again.
+    if (boxes == Sent) {
+        const auto isReport = [](const QString &line) {
+            return line.startsWith(QStringLiteral("C:Encrypted with "));
+        };
+        QCOMPARE(std::count_if(log.cbegin(), log.cend(), isReport), 1);
+        const qsizetype encrypted = std::find_if(log.cbegin(), log.cend(), isReport) - log.cbegin();
+        QCOMPARE(log.mid(encrypted - 2, 2),
+                 (QStringList{QStringLiteral("Y:220 2.0.0 Ready to start TLS"), QString()}));
+        QCOMPARE(log.at(encrypted + 1), QStringLiteral("W:EHLO bob"));
+        QVERIFY(!log.contains(DialogueHelpers::PlainLoginNote));
+    }
 }
 
 QTEST_MAIN(tst_Dialogue)

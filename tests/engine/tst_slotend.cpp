@@ -108,7 +108,11 @@ void tst_SlotEnd::endings_data()
     QTest::newRow("password refused")
         << AcceptingWithAuth(4, S::Say("535 5.7.8 invalid\r\n")) << true << 0 << 0
         << authDialogue + quit
-        << QStringList{"W:********", "Y:535 5.7.8 invalid", "", "W:QUIT",
+        << QStringList{"W:********",
+                       DialogueHelpers::PlainLoginNote,
+                       "Y:535 5.7.8 invalid",
+                       "",
+                       "W:QUIT",
                        QStringLiteral(
                            "C:The server did not accept the user name or password (535).")}
         << Failed;
@@ -211,7 +215,8 @@ void tst_SlotEnd::endings_data()
         << QStringList{"W:HELO bob", QStringLiteral("C:No reply to HELO within 300 ms.")} << Failed;
     QTest::newRow("reply to the password never comes")
         << AcceptingWithAuth(4, S::Silence()) << true << 300 << 0 << authDialogue
-        << QStringList{"W:********", QStringLiteral("C:No reply to the password within 300 ms.")}
+        << QStringList{"W:********", DialogueHelpers::PlainLoginNote,
+                       QStringLiteral("C:No reply to the password within 300 ms.")}
         << Failed;
     QTest::newRow("reply to the data never comes")
         << Accepting(5, S::Silence()) << false << 0 << 300 << FullDialogue.mid(0, 4)

@@ -17,11 +17,16 @@ QList<Exchange> StandardExchanges(bool withAuth)
     QList<Exchange> exchanges{Reply("220 scripted ESMTP\r\n", {">" + QString::fromLatin1(greeting)},
                                     greeting, Upto::Helo)};
     if (withAuth) {
-        exchanges << Reply("250 scripted\r\n", {">AUTH LOGIN"}, "AUTH LOGIN", Upto::AuthLogin)
-                  << Reply("334 VXNlcm5hbWU6\r\n", {">dXNlcg=="}, "dXNlcg==", Upto::User)
-                  << Reply("334 UGFzc3dvcmQ6\r\n", {">********"}, "c2VjcmV0", Upto::Pass)
-                  << Reply("235 2.7.0 Authentication successful\r\n", {">MAIL FROM:<>"},
-                           "MAIL FROM:<>", Upto::Mail);
+        exchanges
+            << Reply("250 scripted\r\n", {">AUTH LOGIN"}, "AUTH LOGIN", Upto::AuthLogin)
+            << Reply("334 VXNlcm5hbWU6\r\n", {">dXNlcg=="}, "dXNlcg==", Upto::User)
+            << Reply(
+                   "334 UGFzc3dvcmQ6\r\n",
+                   {">********",
+                    "#The server offers no STARTTLS: the user name and password went unencrypted."},
+                   "c2VjcmV0", Upto::Pass)
+            << Reply("235 2.7.0 Authentication successful\r\n", {">MAIL FROM:<>"}, "MAIL FROM:<>",
+                     Upto::Mail);
     } else {
         exchanges << Reply("250 scripted\r\n", {">MAIL FROM:<>"}, "MAIL FROM:<>", Upto::Mail);
     }

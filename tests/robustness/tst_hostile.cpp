@@ -446,6 +446,7 @@ void AuthRows()
              ">dXNlcg==",
              "<334 UGFzc3dvcmQ6",
              ">********",
+             "#The server offers no STARTTLS: the user name and password went unencrypted.",
              "<235 ok",
              ">MAIL FROM:<>",
              "<250 ok",
