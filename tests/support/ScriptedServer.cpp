@@ -43,6 +43,12 @@ ScriptedServer::ScriptedServer(QList<Turn> script, const QHostAddress &listenOn,
     m_server.listen(listenOn, 0);
 }
 
+ScriptedServer::~ScriptedServer()
+{
+    for (QAbstractSocket *socket : findChildren<QAbstractSocket *>())
+        socket->disconnect(this);
+}
+
 QString ScriptedServer::address() const
 {
     const QHostAddress host = m_server.serverAddress();

@@ -90,6 +90,9 @@ public:
     explicit ScriptedServer(QList<Turn> script, QObject *parent = nullptr);
     // The same on another local address, for example the IPv6 loopback.
     ScriptedServer(QList<Turn> script, const QHostAddress &listenOn, QObject *parent = nullptr);
+    // The sockets go without telling this server: their last signals would
+    // reach it half destroyed.
+    ~ScriptedServer() override;
 
     // The certificate for TLS. With implicit other than None, every connection
     // starts with that TLS step, and the greeting follows a finished handshake.
