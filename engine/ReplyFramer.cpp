@@ -2,15 +2,14 @@
 
 #include <algorithm>
 
-namespace {
 // Only "NNN-" continues a reply. A line of another service (an SSH banner,
 // "SSH-2.0-...") is a whole reply of its own, to be shown and refused at
 // once rather than waited on as the start of a longer one.
-bool IsReplyCode(QStringView text)
+bool ReplyFramer::IsReplyCode(QStringView code)
 {
-    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    return code.size() == 3 &&
+           std::all_of(code.cbegin(), code.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
-} // namespace
 
 void ReplyFramer::Clear()
 {

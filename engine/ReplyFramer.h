@@ -11,6 +11,9 @@ class ReplyFramer
 public:
     static constexpr qsizetype MaxReplyLength = 64 * 1024;
 
+    // Three digits: the code a reply line starts with.
+    static bool IsReplyCode(QStringView code);
+
     void Clear();
     void Append(const QString &text);
 

@@ -50,12 +50,6 @@ bool RefusesEhlo(const QString &code)
     return code == u"500" || code == u"502";
 }
 
-bool IsReplyCode(const QString &code)
-{
-    return code.size() == 3 &&
-           std::all_of(code.cbegin(), code.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-}
-
 bool LoggingIn()
 {
     return !SmtpPass.isEmpty() && !SmtpUser.isEmpty();
@@ -203,7 +197,7 @@ void QuitAfterRefusal(std::int16_t Index)
 // Anything else is not an SMTP reply at all.
 void NoteRefusal(std::int16_t Index, const QString &code)
 {
-    if (!IsReplyCode(code)) {
+    if (!ReplyFramer::IsReplyCode(code)) {
         Notes::NotAnSmtpReply();
         return;
     }
