@@ -509,6 +509,135 @@ void tst_Dialogue::initTestCase()
     m_certificates->trustCa();
 }
 
+namespace {
+// A server that offers AUTH only inside TLS, with the replies it really gives
+// ("|" between the lines of one reply): the login must go through STARTTLS.
+struct TlsOnlyServer
+{
+    const char *name;
+    const char *greeting;
+    const char *ehloBeforeTls; // offers STARTTLS, not AUTH
+    const char *readyForTls;   // the reply to STARTTLS
+    const char *ehloInsideTls; // offers AUTH LOGIN among its mechanisms
+    const char *authenticated;
+    const char *senderOk;
+    const char *recipientOk;
+    const char *goAhead;
+    const char *queued;
+    const char *bye;
+    int pieceSize = 0; // > 0: the EHLO replies arrive in pieces of this size
+};
+
+QByteArray Reply(const char *lines)
+{
+    return QByteArray(lines).replace('|', "\r\n") + "\r\n";
+}
+
+Script LoginInsideTls(const TlsOnlyServer &server)
+{
+    using S = ScriptedServer;
+    return {S::Say(Reply(server.greeting)),
+            S::SayInPieces(Reply(server.ehloBeforeTls), server.pieceSize, 1),
+            S::SayThenTls(Reply(server.readyForTls)),
+            S::SayInPieces(Reply(server.ehloInsideTls), server.pieceSize, 1),
+            S::Say(Reply("334 VXNlcm5hbWU6")),
+            S::Say(Reply("334 UGFzc3dvcmQ6")),
+            S::Say(Reply(server.authenticated)),
+            S::Say(Reply(server.senderOk)),
+            S::Say(Reply(server.recipientOk)),
+            S::Say(Reply(server.goAhead)),
+            S::Say(Reply(server.queued)),
+            S::Say(Reply(server.bye))};
+}
+
+// Each of these refuses AUTH before STARTTLS (Postfix on port 587 refuses
+// every mail command), and OpenSMTPD refuses a second EHLO before it: the
+// only dialogue they all accept is EHLO, STARTTLS, EHLO, AUTH LOGIN.
+const TlsOnlyServer TlsOnlyServers[] = {
+    {"Postfix, port 25, smtpd_tls_auth_only", "220 mx.test ESMTP Postfix (Debian/GNU)",
+     "250-mx.test|250-PIPELINING|250-SIZE 10240000|250-VRFY|250-ETRN|250-STARTTLS|"
+     "250-ENHANCEDSTATUSCODES|250-8BITMIME|250-DSN|250-SMTPUTF8|250 CHUNKING",
+     "220 2.0.0 Ready to start TLS",
+     "250-mx.test|250-PIPELINING|250-SIZE 10240000|250-VRFY|250-ETRN|250-AUTH PLAIN LOGIN|"
+     "250-ENHANCEDSTATUSCODES|250-8BITMIME|250-DSN|250-SMTPUTF8|250 CHUNKING",
+     "235 2.7.0 Authentication successful", "250 2.1.0 Ok", "250 2.1.5 Ok",
+     "354 End data with <CR><LF>.<CR><LF>", "250 2.0.0 Ok: queued as 4Tq1X20Z5sz9sWm",
+     "221 2.0.0 Bye"},
+    {"Postfix submission, port 587, encrypt", "220 mx.test ESMTP Postfix (Debian/GNU)",
+     "250-mx.test|250-PIPELINING|250-SIZE 10240000|250-VRFY|250-ETRN|250-STARTTLS|"
+     "250-ENHANCEDSTATUSCODES|250-8BITMIME|250-DSN|250-SMTPUTF8|250 CHUNKING",
+     "220 2.0.0 Ready to start TLS",
+     "250-mx.test|250-PIPELINING|250-SIZE 10240000|250-VRFY|250-ETRN|"
+     "250-AUTH PLAIN LOGIN|250-AUTH=PLAIN LOGIN|250-ENHANCEDSTATUSCODES|250-8BITMIME|250-DSN|"
+     "250-SMTPUTF8|250 CHUNKING",
+     "235 2.7.0 Authentication successful", "250 2.1.0 Ok", "250 2.1.5 Ok",
+     "354 End data with <CR><LF>.<CR><LF>", "250 2.0.0 Ok: queued as 4Tq1X20Z5sz9sWn",
+     "221 2.0.0 Bye"},
+    {"Exim 4.96", "220 mx.test ESMTP Exim 4.96 Tue, 08 Dec 2026 00:55:53 +0000",
+     "250-mx.test Hello bob [127.0.0.1]|250-SIZE 52428800|250-8BITMIME|250-PIPELINING|"
+     "250-PIPECONNECT|250-CHUNKING|250-STARTTLS|250-PRDR|250 HELP",
+     "220 TLS go ahead",
+     "250-mx.test Hello bob [127.0.0.1]|250-SIZE 52428800|250-8BITMIME|250-PIPELINING|"
+     "250-PIPECONNECT|250-AUTH PLAIN LOGIN|250-CHUNKING|250-PRDR|250 HELP",
+     "235 Authentication succeeded", "250 OK", "250 Accepted",
+     "354 Enter message, ending with \".\" on a line by itself", "250 OK id=1tKz3f-000Abc-2D",
+     "221 mx.test closing connection"},
+    {"OpenSMTPD 6.8", "220 mx.test ESMTP OpenSMTPD",
+     "250-mx.test Hello bob [127.0.0.1], pleased to meet you|250-8BITMIME|"
+     "250-ENHANCEDSTATUSCODES|250-SIZE 36700160|250-DSN|250-STARTTLS|250 HELP",
+     "220 2.0.0 Ready to start TLS",
+     "250-mx.test Hello bob [127.0.0.1], pleased to meet you|250-8BITMIME|"
+     "250-ENHANCEDSTATUSCODES|250-SIZE 36700160|250-DSN|250-AUTH PLAIN LOGIN|250 HELP",
+     "235 2.0.0 Authentication succeeded", "250 2.0.0 Ok",
+     "250 2.1.5 Destination address valid: Recipient ok",
+     "354 Enter mail, end with \".\" on a line by itself",
+     "250 2.0.0 5e2a1b3c Message accepted for delivery", "221 2.0.0 Bye"},
+    {"Sendmail 8.17",
+     "220 mx.test ESMTP Sendmail 8.17.1.9/8.17.1.9/Debian-2+deb12u2; Tue, 8 Dec "
+     "2026 00:57:51 GMT; (No UCE/UBE) logging access from: localhost(OK)-localhost [127.0.0.1]",
+     "250-mx.test Hello localhost [127.0.0.1], pleased to meet you|250-ENHANCEDSTATUSCODES|"
+     "250-PIPELINING|250-EXPN|250-VERB|250-8BITMIME|250-SIZE|250-DSN|250-ETRN|250-STARTTLS|"
+     "250-DELIVERBY|250 HELP",
+     "220 2.0.0 Ready to start TLS",
+     "250-mx.test Hello localhost [127.0.0.1], pleased to meet you|250-ENHANCEDSTATUSCODES|"
+     "250-PIPELINING|250-EXPN|250-VERB|250-8BITMIME|250-SIZE|250-DSN|250-ETRN|"
+     "250-AUTH DIGEST-MD5 CRAM-MD5 LOGIN PLAIN|250-DELIVERBY|250 HELP",
+     "235 2.0.0 OK Authenticated", "250 2.1.0 <>... Sender ok",
+     "250 2.1.5 <bob@example.com>... Recipient ok",
+     "354 Enter mail, end with \".\" on a line by itself",
+     "250 2.0.0 2B80vrA1001234 Message accepted for delivery",
+     "221 2.0.0 mx.test closing connection"},
+    {"Courier 1.0, ESMTPAUTH_TLS", "220 mx.test ESMTP",
+     "250-mx.test Ok.|250-XVERP=Courier|250-XEXDATA|250-XSECURITY=NONE,STARTTLS|250-PIPELINING|"
+     "250-8BITMIME|250-SIZE|250-DSN|250-STARTTLS|250 HELP",
+     "220 Ok",
+     "250-mx.test Ok.|250-XVERP=Courier|250-XEXDATA|250-XSECURITY=NONE,STARTTLS|250-PIPELINING|"
+     "250-8BITMIME|250-SIZE|250-DSN|250-AUTH LOGIN CRAM-MD5 CRAM-SHA1|250 HELP",
+     "235 Ok", "250 Ok", "250 Ok", "354 Ok.", "250 Ok. 00000000000001A9.000000006795.0001",
+     "221 Bye."},
+    // aiosmtpd writes each line of a reply on its own, so they come in pieces.
+    {"aiosmtpd 1.4, defaults", "220 mx.test aiosmtpd",
+     "250-mx.test|250-SIZE 33554432|250-8BITMIME|250-SMTPUTF8|250-STARTTLS|250 HELP",
+     "220 Ready to start TLS",
+     "250-mx.test|250-SIZE 33554432|250-8BITMIME|250-SMTPUTF8|250-AUTH LOGIN PLAIN|250 HELP",
+     "235 2.7.0 Authentication successful", "250 OK", "250 OK",
+     "354 End data with <CR><LF>.<CR><LF>", "250 OK", "221 Bye", 7},
+};
+
+// The server's reply lines as the log shows them, in yellow, in order.
+QStringList ReplyLines(const Script &script)
+{
+    QStringList lines;
+    for (const Turn &turn : script) {
+        for (const QByteArray &line : turn.reply.split('\n')) {
+            if (!line.isEmpty())
+                lines << QStringLiteral("Y:") + QString::fromUtf8(line.chopped(1));
+        }
+    }
+    return lines;
+}
+} // namespace
+
 // A login with STARTTLS (RFC 3207), and every way the upgrade can go wrong.
 // Whatever happens, the password never crosses the wire in clear.
 void tst_Dialogue::startTls_data()
@@ -556,6 +685,12 @@ void tst_Dialogue::startTls_data()
         << offer + Script{S::SayThenTls("220 2.0.0 Ready to start TLS\r\n")} + inside
         << int(Kind::OtherName) << generous << whole << Sent
         << QStringLiteral(". Certificate NOT trusted: issued for another name than 127.0.0.1.");
+    // Servers as Debian installs them, which offer AUTH only after STARTTLS.
+    for (const TlsOnlyServer &tlsOnly : TlsOnlyServers) {
+        QTest::addRow("%s", tlsOnly.name)
+            << LoginInsideTls(tlsOnly) << int(Kind::Signed) << generous << whole << Sent
+            << QStringLiteral(": trusted for 127.0.0.1.");
+    }
     QTest::newRow("STARTTLS refused")
         << offer + Script{S::Say("454 4.7.0 TLS not available due to local problem\r\n")}
         << int(Kind::Signed) << generous << upToTls << Failed
@@ -625,10 +760,15 @@ void tst_Dialogue::startTls()
         };
         QCOMPARE(std::count_if(log.cbegin(), log.cend(), isReport), 1);
         const qsizetype encrypted = std::find_if(log.cbegin(), log.cend(), isReport) - log.cbegin();
-        QCOMPARE(log.mid(encrypted - 2, 2),
-                 (QStringList{QStringLiteral("Y:220 2.0.0 Ready to start TLS"), QString()}));
+        QVERIFY(log.at(encrypted - 2).startsWith(QStringLiteral("Y:220 ")));
+        QCOMPARE(log.at(encrypted - 1), QString());
         QCOMPARE(log.at(encrypted + 1), QStringLiteral("W:EHLO bob"));
         QVERIFY(!log.contains(DialogueHelpers::PlainLoginNote));
+        // Every line the server sent, plain or encrypted, is in the log in yellow.
+        QStringList yellow;
+        std::copy_if(log.cbegin(), log.cend(), std::back_inserter(yellow),
+                     [](const QString &line) { return line.startsWith(QStringLiteral("Y:")); });
+        QCOMPARE(yellow, ReplyLines(script));
     }
 }
 

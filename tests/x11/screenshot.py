@@ -2,9 +2,14 @@
 """Takes the picture of the window for the README: one whole run against a
 real local SMTP server (Debian's aiosmtpd), the "Email Sent" box closed, then
 the window as it stands. With --refused, the run goes to a small server of
-its own that refuses the recipient, for the picture of a failed run.
+its own that refuses the recipient, for the picture of a failed run. With
+--tls, the server (aiosmtpd again) requires STARTTLS before the login, with a
+self-signed certificate made for the run: the picture of the TLS report.
 
-usage: screenshot.py path/to/vormant path/to/screenshot.png [--refused]"""
+usage: screenshot.py path/to/vormant path/to/screenshot.png [--refused | --tls]"""
+
+import os
+import tempfile
 
 import socket
 import subprocess
@@ -67,10 +72,31 @@ class RefusingServer:
         pass
 
 
-def take(session, binary, target, refused=False):
+SINK = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                    "support", "smtp_sink.py")
+
+
+def starttls_server(port, directory):
+    """aiosmtpd that wants STARTTLS before AUTH, with a self-signed certificate."""
+    cert, key = os.path.join(directory, "cert.pem"), os.path.join(directory, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "365",
+                    "-subj", "/CN=mail.example.org", "-keyout", key, "-out", cert],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+    return subprocess.Popen(["/usr/bin/python3", SINK, "--port", str(port), "--dir", directory,
+                             "--tls", "starttls", "--cert", cert, "--key", key,
+                             "--user", "tester", "--password", "secret"],
+                            stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+
+
+def take(session, binary, target, mode=None):
+    refused, tls = mode == "--refused", mode == "--tls"
     port = free_port()
+    spool = tempfile.TemporaryDirectory()
     if refused:
         server = RefusingServer(port)
+    elif tls:
+        server = starttls_server(port, spool.name)
     else:
         server = subprocess.Popen(["/usr/bin/python3", "-m", "aiosmtpd", "-n", "-l",
                                    f"127.0.0.1:{port}"], stdout=subprocess.DEVNULL,
@@ -83,7 +109,13 @@ def take(session, binary, target, refused=False):
         session.xdotool("type", "--delay", "20", "Hello from Vormant")
         session.xdotool("key", "Tab")
         session.xdotool("type", "--delay", "20", "bob@example.com")
-        session.xdotool("key", "Tab", "Tab", "Tab")
+        if tls:
+            for text in ("tester", "secret"):
+                session.xdotool("key", "Tab")
+                session.xdotool("type", "--delay", "20", text)
+            session.xdotool("key", "Tab")
+        else:
+            session.xdotool("key", "Tab", "Tab", "Tab")
         host = "127.0.0.1" if refused else "localhost"
         session.xdotool("type", "--delay", "20", f"{host}:{port}")
         session.xdotool("key", "Tab", "space")
@@ -94,17 +126,23 @@ def take(session, binary, target, refused=False):
         session.xdotool("key", "Return")
         wait_until(lambda: session.visible_windows(program.pid) == [window], 30,
                    "the box to close")
+        if tls:
+            # The TLS part of the dialogue is at the top of the log: wheel up to it.
+            session.xdotool("mousemove", "--window", str(window), "230", "370")
+            session.xdotool("click", "--repeat", "40", "--delay", "10", "4")
         time.sleep(1)  # let the window repaint where the box was
         subprocess.run(["import", "-window", str(window), target], env=session.env, check=True)
     finally:
         server.terminate()
         server.wait()
+        spool.cleanup()
 
 
 def main():
-    check(len(sys.argv) in (3, 4), __doc__)
+    check(len(sys.argv) == 3 or (len(sys.argv) == 4 and sys.argv[3] in ("--refused", "--tls")),
+          __doc__)
     with Session() as session:
-        take(session, sys.argv[1], sys.argv[2], sys.argv[3:] == ["--refused"])
+        take(session, sys.argv[1], sys.argv[2], sys.argv[3] if len(sys.argv) == 4 else None)
 
 
 if __name__ == "__main__":
