@@ -20,6 +20,25 @@ bool SlotRunning(std::int16_t Index)
 
 // From the connection to the end of the dialogue.
 QElapsedTimer DialogueClock;
+
+// While a reply is answered, the log waits: the answer goes to the network
+// first, and the server works on it while the log lays out its lines.
+class AnswerFirst
+{
+public:
+    explicit AnswerFirst(std::int16_t index) : m_index(index) { Module1::Log().HoldInsertions(); }
+    ~AnswerFirst()
+    {
+        if (Sockets().Exists(m_index))
+            Sockets()(m_index).Flush();
+        Module1::Log().InsertHeld();
+    }
+    AnswerFirst(const AnswerFirst &) = delete;
+    AnswerFirst &operator=(const AnswerFirst &) = delete;
+
+private:
+    std::int16_t m_index;
+};
 } // namespace
 
 void OnSockConnect(std::int16_t Index)
@@ -39,6 +58,7 @@ void OnSockEncrypted(std::int16_t Index)
     if (!SlotRunning(Index) || !SlotPending[std::size_t(Index)])
         return;
     Handshaking = false;
+    const AnswerFirst answerFirst(Index);
     const Winsock &socket = Sockets()(Index);
     Notes::Encrypted(socket.TlsSession(), socket.RemoteHost);
     if (SmtpStep == Step::Handshake)
@@ -89,6 +109,7 @@ void OnSockDataArrival(std::int16_t Index)
     try {
         if (!SlotRunning(Index))
             return;
+        const AnswerFirst answerFirst(Index);
         Reply.Append(Sockets()(Index).GetData());
 
         if (Reply.Overflowed()) {

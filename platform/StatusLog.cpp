@@ -5,6 +5,8 @@
 #include <QScrollBar>
 #include <QTextCursor>
 
+#include <utility>
+
 namespace {
 // A burst of insertions is painted once, at most this long after the first.
 constexpr int RepaintHoldMs = 20;
@@ -60,14 +62,38 @@ void StatusLog::SetSelColor(std::uint32_t colour)
 
 void StatusLog::InsertText(const QString &text)
 {
+    if (m_holding)
+        m_held.append({m_selColor, text});
+    else
+        Insert({{m_selColor, text}});
+}
+
+void StatusLog::HoldInsertions()
+{
+    m_holding = true;
+}
+
+void StatusLog::InsertHeld()
+{
+    m_holding = false;
+    if (!m_held.isEmpty())
+        Insert(std::exchange(m_held, {}));
+}
+
+void StatusLog::Insert(const QList<std::pair<std::uint32_t, QString>> &pieces)
+{
     QScrollBar *bar = verticalScrollBar();
     const bool following = bar->value() == bar->maximum();
 
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
-    QTextCharFormat format;
-    format.setForeground(Colors::ToQColor(m_selColor));
-    cursor.insertText(DisplayText(text), format);
+    cursor.beginEditBlock();
+    for (const auto &[colour, text] : pieces) {
+        QTextCharFormat format;
+        format.setForeground(Colors::ToQColor(colour));
+        cursor.insertText(DisplayText(text), format);
+    }
+    cursor.endEditBlock();
 
     // Keep the newest line in view unless the user has scrolled back to read.
     if (following)

@@ -22,9 +22,18 @@ public:
     // The whole log as plain text with CR LF line ends.
     QString Text() const;
 
+    // Between these two, insertions wait and then go into the log together,
+    // in their order and colours: the caller does its urgent work first and
+    // pays for the layout once.
+    void HoldInsertions();
+    void InsertHeld();
+
 private:
     void HoldRepaint();
+    void Insert(const QList<std::pair<std::uint32_t, QString>> &pieces);
 
     std::uint32_t m_selColor = 0xFFFFFF;
+    bool m_holding = false;
+    QList<std::pair<std::uint32_t, QString>> m_held;
     QTimer m_repaintHold;
 };

@@ -168,6 +168,12 @@ void Winsock::SendData(const QString &Text)
         m_socket.write(Text.toUtf8());
 }
 
+void Winsock::Flush()
+{
+    if (m_socket.state() == QAbstractSocket::ConnectedState)
+        m_socket.flush();
+}
+
 void Winsock::Close()
 {
     // What was queued still goes out (a last QUIT); what was not read is dropped.

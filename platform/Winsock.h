@@ -69,6 +69,9 @@ public:
     QString GetData();
     // Queues Text as UTF-8 after whatever was queued before.
     void SendData(const QString &Text);
+    // Hands what is queued to the network now rather than when the event
+    // loop next runs (encrypted first, inside TLS).
+    void Flush();
     SocketState State() const { return m_state; }
     // The address the connection reached, once connected.
     QString RemoteHostIP() const { return m_socket.peerAddress().toString(); }

@@ -11,6 +11,7 @@ class tst_StatusLog : public QObject
 private slots:
     void insertedTextTakesTheSelectedColour_data();
     void insertedTextTakesTheSelectedColour();
+    void coloursOfALogStayApart_data();
     void coloursOfALogStayApart();
     void textIsNeverMarkup_data();
     void textIsNeverMarkup();
@@ -84,16 +85,44 @@ void tst_StatusLog::insertedTextTakesTheSelectedColour()
     QCOMPARE(pieces.at(0).colour, colour);
 }
 
+// Held insertions (a reply being answered) reach the log only when let go,
+// then in their order and colours, as if inserted one by one.
+void tst_StatusLog::coloursOfALogStayApart_data()
+{
+    QTest::addColumn<int>("holdBefore");    // hold before this insertion; -1: never
+    QTest::addColumn<int>("releaseBefore"); // let go before this insertion; 4: after the last
+    QTest::newRow("inserted at once") << -1 << -1;
+    QTest::newRow("all held, let go at the end") << 0 << 4;
+    QTest::newRow("held from the middle") << 2 << 4;
+    QTest::newRow("let go in the middle") << 0 << 2;
+}
+
 void tst_StatusLog::coloursOfALogStayApart()
 {
+    QFETCH(int, holdBefore);
+    QFETCH(int, releaseBefore);
+    const std::pair<std::uint32_t, QString> inserts[] = {
+        {0xFFFFFF, QStringLiteral("HELO bob\r\n")},
+        {0x00FFFF, QStringLiteral("250 mail.example.org\r\n")},
+        {0x00FFFF, QStringLiteral("\r\n")},
+        {0xFFFFFF, QStringLiteral("MAIL FROM:Admin")}};
+
     StatusLog log;
-    log.SetSelColor(0xFFFFFF);
-    log.InsertText(QStringLiteral("HELO bob\r\n"));
-    log.SetSelColor(0x00FFFF);
-    log.InsertText(QStringLiteral("250 mail.example.org\r\n"));
-    log.InsertText(QStringLiteral("\r\n"));
-    log.SetSelColor(0xFFFFFF);
-    log.InsertText(QStringLiteral("MAIL FROM:Admin"));
+    QString shown;
+    for (int i = 0; i < 4; ++i) {
+        if (i == holdBefore)
+            log.HoldInsertions();
+        if (i == releaseBefore)
+            log.InsertHeld();
+        log.SetSelColor(inserts[i].first);
+        log.InsertText(inserts[i].second);
+        // While held, nothing new shows.
+        if (holdBefore < 0 || i < holdBefore || i >= releaseBefore)
+            shown = log.Text();
+        QCOMPARE(log.Text(), shown);
+    }
+    if (releaseBefore == 4)
+        log.InsertHeld();
 
     const QList<Piece> pieces = Pieces(log);
     QCOMPARE(pieces.size(), 3);
@@ -103,6 +132,7 @@ void tst_StatusLog::coloursOfALogStayApart()
     QCOMPARE(pieces.at(1).colour, QColor(Qt::yellow));
     QCOMPARE(pieces.at(2).text, QStringLiteral("MAIL FROM:Admin"));
     QCOMPARE(pieces.at(2).colour, QColor(Qt::white));
+    QCOMPARE(log.Text(), QStringLiteral("HELO bob\r\n250 mail.example.org\r\n\r\nMAIL FROM:Admin"));
 }
 
 void tst_StatusLog::textIsNeverMarkup_data()
