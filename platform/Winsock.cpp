@@ -53,33 +53,48 @@ RuntimeError WrongState()
 }
 } // namespace
 
-Winsock::Winsock(QObject *parent) : QObject(parent)
+Winsock::Winsock(QObject *parent) : QObject(parent) {}
+
+// The TLS-capable socket comes with the first connection: making one loads
+// the TLS library, which a window that has not tested yet need not pay for
+// at start-up.
+QSslSocket &Winsock::socket()
 {
-    connect(&m_socket, &QAbstractSocket::stateChanged, this, &Winsock::onStateChanged);
-    connect(&m_socket, &QAbstractSocket::connected, this, [this] {
+    if (m_socket)
+        return *m_socket;
+    m_socket = new QSslSocket(this);
+    connect(m_socket, &QAbstractSocket::stateChanged, this, &Winsock::onStateChanged);
+    connect(m_socket, &QAbstractSocket::connected, this, [this] {
         m_state = SocketState::Connected;
         emit connected();
         // The handler may have closed the element already.
         if (m_implicitTls && m_state == SocketState::Connected && !m_handshaking)
             beginHandshake(RemoteHost);
     });
-    connect(&m_socket, &QIODevice::readyRead, this, &Winsock::onReadyRead);
-    connect(&m_socket, &QAbstractSocket::disconnected, this, &Winsock::onDisconnected);
-    connect(&m_socket, &QAbstractSocket::errorOccurred, this, &Winsock::onErrorOccurred);
-    connect(&m_socket, &QIODevice::bytesWritten, this, &Winsock::onBytesWritten);
-    connect(&m_socket, &QSslSocket::encrypted, this, &Winsock::onEncrypted);
+    connect(m_socket, &QIODevice::readyRead, this, &Winsock::onReadyRead);
+    connect(m_socket, &QAbstractSocket::disconnected, this, &Winsock::onDisconnected);
+    connect(m_socket, &QAbstractSocket::errorOccurred, this, &Winsock::onErrorOccurred);
+    connect(m_socket, &QIODevice::bytesWritten, this, &Winsock::onBytesWritten);
+    connect(m_socket, &QSslSocket::encrypted, this, &Winsock::onEncrypted);
     // Verification runs against the system's store and the name typed, but
     // its verdict only goes into the report: users test their own servers,
     // which often carry self-made certificates.
-    connect(&m_socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError> &faults) {
+    connect(m_socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError> &faults) {
         m_certificateFaults = faults;
-        m_socket.ignoreSslErrors();
+        m_socket->ignoreSslErrors();
     });
+    return *m_socket;
+}
+
+bool Winsock::Open() const
+{
+    return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
 Winsock::~Winsock()
 {
-    m_socket.disconnect(this);
+    if (m_socket)
+        m_socket->disconnect(this);
 }
 
 void Winsock::Connect()
@@ -95,7 +110,7 @@ void Winsock::Connect()
     m_testSink = nullptr;
     resetSession();
     m_state = SocketState::ResolvingHost;
-    m_socket.connectToHost(RemoteHost, quint16(RemotePort));
+    socket().connectToHost(RemoteHost, quint16(RemotePort));
 }
 
 void Winsock::ConnectEncrypted()
@@ -119,7 +134,7 @@ bool Winsock::PlainBytesPending() const
     if (m_encrypted)
         return false;
     return !m_received.isEmpty() || m_decoder.holdsPartialCharacter() ||
-           (!m_testSink && m_socket.bytesAvailable() > 0);
+           (!m_testSink && m_socket && m_socket->bytesAvailable() > 0);
 }
 
 void Winsock::beginHandshake(const QString &peerName)
@@ -128,17 +143,17 @@ void Winsock::beginHandshake(const QString &peerName)
     m_certificateFaults.clear();
     if (m_testSink)
         return; // the test peer ends it with PeerEncrypted or PeerClose
-    m_socket.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    m_socket.setPeerVerifyName(peerName);
-    m_socket.startClientEncryption();
+    m_socket->setPeerVerifyMode(QSslSocket::VerifyPeer);
+    m_socket->setPeerVerifyName(peerName);
+    m_socket->startClientEncryption();
 }
 
 void Winsock::onEncrypted()
 {
     m_handshaking = false;
     m_encrypted = true;
-    m_report = TlsReport::From(ProtocolName(m_socket), m_socket.sessionCipher().name(),
-                               m_socket.peerCertificateChain(), m_certificateFaults);
+    m_report = TlsReport::From(ProtocolName(*m_socket), m_socket->sessionCipher().name(),
+                               m_socket->peerCertificateChain(), m_certificateFaults);
     emit encrypted();
 }
 
@@ -165,22 +180,23 @@ void Winsock::SendData(const QString &Text)
     if (m_testSink)
         m_testSink->append(Text.toUtf8());
     else
-        m_socket.write(Text.toUtf8());
+        m_socket->write(Text.toUtf8());
 }
 
 void Winsock::Flush()
 {
-    if (m_socket.state() == QAbstractSocket::ConnectedState)
-        m_socket.flush();
+    if (Open())
+        m_socket->flush();
 }
 
 void Winsock::Close()
 {
     // What was queued still goes out (a last QUIT); what was not read is dropped.
-    if (m_socket.state() == QAbstractSocket::ConnectedState)
-        m_socket.flush();
+    if (Open())
+        m_socket->flush();
     m_closing = true;
-    m_socket.abort();
+    if (m_socket)
+        m_socket->abort();
     m_closing = false;
     m_received.clear();
     m_decoder.resetState();
@@ -241,7 +257,7 @@ void Winsock::onStateChanged(QAbstractSocket::SocketState state)
 
 void Winsock::onReadyRead()
 {
-    Receive(m_socket.readAll());
+    Receive(m_socket->readAll());
 }
 
 void Winsock::onDisconnected()
@@ -265,13 +281,13 @@ void Winsock::onErrorOccurred(QAbstractSocket::SocketError socketError)
         return; // one failure, one event
     m_state = SocketState::Error;
     m_handshaking = false;
-    const QString description = m_testSink || m_socket.errorString().isEmpty()
+    const QString description = m_testSink || !m_socket || m_socket->errorString().isEmpty()
                                     ? QStringLiteral("The remote host closed the connection")
-                                    : m_socket.errorString();
+                                    : m_socket->errorString();
     emit error(ErrorNumberFor(socketError), description);
 }
 
 void Winsock::onBytesWritten(qint64 bytes)
 {
-    emit sendProgress(std::int32_t(bytes), std::int32_t(m_socket.bytesToWrite()));
+    emit sendProgress(std::int32_t(bytes), std::int32_t(m_socket ? m_socket->bytesToWrite() : 0));
 }

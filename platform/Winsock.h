@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QSslError>
 #include <QSslSocket>
 #include <QString>
@@ -74,7 +75,10 @@ public:
     void Flush();
     SocketState State() const { return m_state; }
     // The address the connection reached, once connected.
-    QString RemoteHostIP() const { return m_socket.peerAddress().toString(); }
+    QString RemoteHostIP() const
+    {
+        return m_socket ? m_socket->peerAddress().toString() : QString();
+    }
     // Closes the connection at once; the state becomes Closed.
     void Close();
 
@@ -110,6 +114,8 @@ private:
     void onEncrypted();
     void beginHandshake(const QString &peerName);
     void resetSession();
+    QSslSocket &socket();
+    bool Open() const;
 
     // A UTF-8 decoder that tells whether it holds the start of a character.
     class Utf8Decoder : public QStringDecoder
@@ -119,7 +125,7 @@ private:
         bool holdsPartialCharacter() const { return state.remainingChars != 0; }
     };
 
-    QSslSocket m_socket;
+    QPointer<QSslSocket> m_socket; // made by socket(), on the first connection
     SocketState m_state = SocketState::Closed;
     QByteArray m_received;
     Utf8Decoder m_decoder;

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The real program on a display of its own: one window titled "Vormant",
-its client area 465 by 519 pixels, centred, with its icon."""
+its client area 465 by 519 pixels, centred, with its icon, and the TLS
+library not loaded before it is needed."""
 
 import sys
 
@@ -29,6 +30,12 @@ def test(session, binary):
     icon = session.run("xprop", "-id", str(window), "_NET_WM_ICON").stdout
     for size in ("16 x 16", "32 x 32"):
         check(f"Icon ({size})" in icon, f"no {size} window icon:\n{icon[:200]}")
+
+    # The TLS library comes with the first test, not with the window.
+    with open(f"/proc/{program.pid}/maps") as maps:
+        loaded = maps.read()
+    check("libssl" not in loaded and "libcrypto" not in loaded,
+          "the TLS library was loaded at start-up")
 
     check(program.poll() is None, "the program ended on its own")
 
