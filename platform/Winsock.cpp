@@ -86,7 +86,7 @@ QSslSocket &Winsock::socket()
     return *m_socket;
 }
 
-bool Winsock::Open() const
+bool Winsock::socketOpen() const
 {
     return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
 }
@@ -185,14 +185,14 @@ void Winsock::SendData(const QString &Text)
 
 void Winsock::Flush()
 {
-    if (Open())
+    if (socketOpen())
         m_socket->flush();
 }
 
 void Winsock::Close()
 {
     // What was queued still goes out (a last QUIT); what was not read is dropped.
-    if (Open())
+    if (socketOpen())
         m_socket->flush();
     m_closing = true;
     if (m_socket)

@@ -115,7 +115,7 @@ private:
     void beginHandshake(const QString &peerName);
     void resetSession();
     QSslSocket &socket();
-    bool Open() const;
+    bool socketOpen() const;
 
     // A UTF-8 decoder that tells whether it holds the start of a character.
     class Utf8Decoder : public QStringDecoder
