@@ -1,6 +1,7 @@
 #include "platform/printer/PrinterStaging.h"
 
 #include "platform/printer/PrinterErrors.h"
+#include "platform/printer/PrinterQueue.h"
 #include "util/RuntimeError.h"
 
 #include <QDir>
@@ -9,45 +10,11 @@
 #include <QTemporaryFile>
 
 #include <cstdio>
-#include <cups/cups.h>
-#include <utility>
-#include <vector>
 
 namespace {
 [[noreturn]] void Fail(const QString &what)
 {
     throw RuntimeError(PrinterError::PrintingFailed, what);
-}
-
-// The options Qt's own CUPS support gives a job, from the printer's settings.
-std::vector<std::pair<QByteArray, QByteArray>> JobOptions(const QPrinter &printer)
-{
-    const QPageLayout layout = printer.pageLayout();
-    const bool landscape = layout.orientation() == QPageLayout::Landscape;
-    std::vector<std::pair<QByteArray, QByteArray>> options{
-        {"media", layout.pageSize().key().toUtf8()}};
-    if (printer.copyCount() > 1) {
-        options.emplace_back("copies", QByteArray::number(printer.copyCount()));
-        if (printer.collateCopies())
-            options.emplace_back("Collate", "True");
-    }
-    switch (printer.duplex()) {
-    case QPrinter::DuplexNone:
-        options.emplace_back("sides", "one-sided");
-        break;
-    case QPrinter::DuplexAuto:
-        options.emplace_back("sides", landscape ? "two-sided-short-edge" : "two-sided-long-edge");
-        break;
-    case QPrinter::DuplexLongSide:
-        options.emplace_back("sides", "two-sided-long-edge");
-        break;
-    case QPrinter::DuplexShortSide:
-        options.emplace_back("sides", "two-sided-short-edge");
-        break;
-    }
-    if (landscape)
-        options.emplace_back("landscape", "");
-    return options;
 }
 } // namespace
 
@@ -62,6 +29,10 @@ StagedDocument::StagedDocument(QPrinter &printer) : m_printer(printer)
         pattern = file.dir().filePath(QStringLiteral(".%1.XXXXXX.part").arg(file.fileName()));
     } else {
         m_queue = printer.printerName();
+        // Without a way to hand a finished file to the queue, the document
+        // goes out through Qt's own print path as it is painted.
+        if (!PrinterQueue::TakesFinishedFiles())
+            return;
         pattern = QDir::temp().filePath(QStringLiteral("vormant-print-XXXXXX.part"));
     }
     QTemporaryFile staging(pattern);
@@ -97,6 +68,8 @@ bool StagedDocument::Complete() const
 
 void StagedDocument::Deliver()
 {
+    if (m_staging.isEmpty())
+        return; // painted straight into the queue
     const QString cannot =
         QStringLiteral("The document could not be sent to %1").arg(Destination());
     if (!Complete())
@@ -109,16 +82,5 @@ void StagedDocument::Deliver()
         m_staging.clear();
         return;
     }
-    const std::vector<std::pair<QByteArray, QByteArray>> options = JobOptions(m_printer);
-    std::vector<cups_option_t> cupsOptions;
-    for (const auto &[name, value] : options)
-        cupsOptions.push_back(
-            {const_cast<char *>(name.constData()), const_cast<char *>(value.constData())});
-    // The queue's name without an instance ("queue/instance").
-    const QByteArray queue = m_queue.section(u'/', 0, 0).toLocal8Bit();
-    const int job = cupsPrintFile(queue.constData(), QFile::encodeName(m_staging).constData(),
-                                  m_printer.docName().toLocal8Bit().constData(),
-                                  int(cupsOptions.size()), cupsOptions.data());
-    if (job == 0)
-        Fail(cannot + QStringLiteral(": ") + QString::fromLocal8Bit(cupsLastErrorString()));
+    PrinterQueue::Submit(m_printer, m_queue, m_staging, cannot);
 }
