@@ -1,8 +1,6 @@
 #include "app/frmMain.h"
 #include "util/Colors.h"
 
-#include <array>
-
 namespace {
 const char *const BackColorProperty = "BackColor";
 }
@@ -32,19 +30,10 @@ std::uint32_t BackColor(const QLineEdit *box)
 
 void frmMain::LockFields()
 {
-    const std::array fields{txtMessage, txtEmail, txtUser, txtPass, txtServer};
-    for (QLineEdit *field : fields)
-        field->setEnabled(false);
-    for (QLineEdit *field : fields)
-        SetBackColor(field, Colors::ButtonFace);
+    Module1::LockFields(*this);
 }
 
 void frmMain::UnlockFields()
 {
-    const std::array fields{txtMessage, txtEmail, txtUser, txtPass, txtServer};
-    cmdTest->setEnabled(true);
-    for (QLineEdit *field : fields)
-        field->setEnabled(true);
-    for (QLineEdit *field : fields)
-        SetBackColor(field, Colors::White);
+    Module1::UnlockFields(*this);
 }

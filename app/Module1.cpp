@@ -1,33 +1,17 @@
 #include "app/Module1.h"
 
 #include "app/frmMain.h"
-#include "util/RuntimeError.h"
+#include "engine/WindowControls.h"
 
 namespace Module1 {
 
 QPointer<frmMain> MainForm;
 
-std::int16_t MailCount = 0;
-std::array<QString, 2> MailTo;
-QString MailBody;
-QString MailSubject;
-QString MailFrom;
-QString SmtpServer;
-QString SmtpUser;
-QString SmtpPass;
-
-const QString &MailToAt(std::int16_t Index)
-{
-    if (Index < 0 || std::size_t(Index) >= MailTo.size())
-        throw RuntimeError(ErrorNumber::SubscriptOutOfRange,
-                           QStringLiteral("Subscript out of range"));
-    return MailTo[std::size_t(Index)];
-}
-
 void Main()
 {
     // A top-level window has no parent: it releases itself when it closes.
     MainForm = new frmMain;
+    SetWindow(MainForm);
     MainForm->setAttribute(Qt::WA_DeleteOnClose);
     MainForm->setWindowState(Qt::WindowNoState);
     MainForm->CentreOnScreen();

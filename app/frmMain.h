@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/WindowControls.h"
 #include "platform/SocketArray.h"
 #include "platform/StatusLog.h"
 
@@ -13,12 +14,14 @@
 
 // The one window: the five input fields of a test, Test, Exit and Print, the
 // status log and its caption bar, the focus-parking box, the monitor timer and
-// the socket array. Its handlers only hand each event on.
-class frmMain : public QWidget
+// the socket array. Its handlers only hand each event on; the engine and
+// printing reach its controls through WindowControls alone.
+class frmMain : public QWidget, public WindowControls
 {
     Q_OBJECT
 public:
     explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
 
     void CentreOnScreen();
 
@@ -49,6 +52,16 @@ public:
     QTimer *tmrEmail;
     SocketArray *EmailSock;
 
+    QString FieldText(Field field) const override;
+    void SetFieldEnabled(Field field, bool enabled) override;
+    void SetFieldBackColor(Field field, std::uint32_t colour) override;
+    void SetTestEnabled(bool enabled) override;
+    void ParkFocus() override;
+    LogControl &Log() override;
+    QTimer &MonitorTimer() override;
+    SocketArray &Sockets() override;
+    QWidget *DialogOwner() override;
+
     // The command handlers, public so that a test can run them as a click would.
     void cmdTest_Click();
     void cmdExit_Click();
@@ -62,6 +75,7 @@ private:
     void CreateControls();
     void SetTabOrder();
     void RouteEvents();
+    QLineEdit *Box(Field field) const;
 
     void tmrEmail_Timer();
     void EmailSock_Connect(std::int16_t Index);

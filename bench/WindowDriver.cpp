@@ -13,6 +13,7 @@ WindowDriver::WindowDriver() : m_window(std::make_unique<frmMain>())
 {
     m_clock.start();
     Module1::MainForm = m_window.get();
+    Module1::SetWindow(m_window.get());
     SetMsgBoxHandler([this](const QString &text, int, const QString &) {
         if (!m_run)
             return;

@@ -1,6 +1,6 @@
-#include "app/Module1.h"
-#include "app/WindowParts.h"
 #include "engine/ReplyDeadline.h"
+#include "engine/RunInput.h"
+#include "engine/WindowControls.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/MessageBox.h"
 #include "platform/SocketArray.h"

@@ -1,9 +1,9 @@
 #include "engine/Notes.h"
 
-#include "app/WindowParts.h"
 #include "engine/ReplyFramer.h"
+#include "engine/WindowControls.h"
 #include "engine/modQuendel_EmailClient.h"
-#include "platform/StatusLog.h"
+#include "platform/LogControl.h"
 #include "util/Colors.h"
 
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "engine/ReplyDeadline.h"
 
-#include "app/WindowParts.h"
+#include "engine/WindowControls.h"
 #include "engine/modQuendel_EmailClient.h"
 
 #include <QPointer>
@@ -12,7 +12,7 @@ QTimer *DeadlineTimer()
 {
     static QPointer<QTimer> timer;
     if (!timer) {
-        timer = new QTimer(Module1::WindowOwner());
+        timer = new QTimer(&Module1::MonitorTimer());
         timer->setSingleShot(true);
         QObject::connect(timer, &QTimer::timeout, timer,
                          [] { modQuendel_EmailClient::OnReplyTimeout(); });

@@ -1,9 +1,9 @@
-#include "app/WindowParts.h"
 #include "engine/Notes.h"
 #include "engine/ReplyDeadline.h"
+#include "engine/WindowControls.h"
 #include "engine/modQuendel_EmailClient.h"
+#include "platform/LogControl.h"
 #include "platform/SocketArray.h"
-#include "platform/StatusLog.h"
 #include "util/Colors.h"
 
 #include <QElapsedTimer>

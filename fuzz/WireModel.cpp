@@ -1,4 +1,4 @@
-#include "fuzz/WireModel.h"
+#include "WireModel.h"
 
 namespace {
 const QByteArray StampMarker = "Test Message Sent: ";

@@ -19,11 +19,11 @@
 // pieces, each a length byte followed by that many bytes (fewer when the
 // input ends first).
 
+#include "WireModel.h"
 #include "app/Module1.h"
 #include "app/frmMain.h"
 #include "engine/Notes.h"
 #include "engine/modQuendel_EmailClient.h"
-#include "fuzz/WireModel.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramEnd.h"
 
@@ -62,6 +62,7 @@ struct Harness
     Harness()
     {
         Module1::MainForm = &window;
+        Module1::SetWindow(&window);
         SetMsgBoxHandler([this](const QString &text, int, const QString &) { boxes << text; });
         SetProgramEndHandler([this] { ++programEnds; });
         // The window stays hidden: painting has no part in what a server can

@@ -1,32 +1,27 @@
 #pragma once
 
+#include "platform/LogControl.h"
+
 #include <QTextEdit>
 #include <QTimer>
 #include <cstdint>
 
 // The coloured, append-only log of a run. Whatever a server sends is shown as
 // plain text: nothing is ever interpreted as markup.
-class StatusLog : public QTextEdit
+class StatusLog : public QTextEdit, public LogControl
 {
     Q_OBJECT
 public:
     explicit StatusLog(QWidget *parent = nullptr);
 
-    // Replaces the whole text; an empty text clears the log.
-    void SetText(const QString &text);
-    // The colour, 0x00BBGGRR, of the text inserted next.
-    void SetSelColor(std::uint32_t colour);
-    // Inserts text at the end of the log, where the insertion point rests
-    // after a clear, whatever the user clicked or selected meanwhile.
-    void InsertText(const QString &text);
-    // The whole log as plain text with CR LF line ends.
-    QString Text() const;
+    void SetText(const QString &text) override;
+    void SetSelColor(std::uint32_t colour) override;
+    void InsertText(const QString &text) override;
+    QString Text() const override;
 
-    // Between these two, insertions wait and then go into the log together,
-    // in their order and colours: the caller does its urgent work first and
-    // pays for the layout once.
-    void HoldInsertions();
-    void InsertHeld();
+    // The caller does its urgent work first and pays for the layout once.
+    void HoldInsertions() override;
+    void InsertHeld() override;
 
 private:
     void HoldRepaint();

@@ -1,6 +1,6 @@
 #include "printing/modPrinter.h"
 
-#include "platform/StatusLog.h"
+#include "platform/LogControl.h"
 #include "platform/printer/Printer.h"
 #include "platform/printer/PrinterErrors.h"
 #include "printing/PrinterFailure.h"
@@ -10,7 +10,7 @@
 
 namespace modPrinter {
 
-void PrintLog(StatusLog &log)
+void PrintLog(const LogControl &log)
 {
     // The failure is reported once the work has unwound, so the dialog is
     // released before the box appears.

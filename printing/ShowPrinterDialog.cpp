@@ -1,6 +1,6 @@
 #include "printing/modPrinter.h"
 
-#include "app/WindowParts.h"
+#include "engine/WindowControls.h"
 #include "platform/printer/PrintDialog.h"
 #include "platform/printer/Printer.h"
 #include "platform/printer/Printers.h"
@@ -44,7 +44,7 @@ void ShowPrinterDialog(bool &cancelled)
                      PrintDialogFlags::ReturnDC);
     Printer().SetFollowDefault(false);
 
-    if (!dialog->Show(Module1::WindowOwner())) {
+    if (!dialog->Show(Module1::Window().DialogOwner())) {
         cancelled = true;
         return;
     }

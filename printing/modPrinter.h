@@ -1,13 +1,13 @@
 #pragma once
 
-class StatusLog;
+class LogControl;
 
 // Printing the status log after a printer dialog.
 namespace modPrinter {
 
 // Prints the plain text of the log as one document on the printer the user
 // chooses. Every failure ends in the "Printer Error!" box; none escapes.
-void PrintLog(StatusLog &log);
+void PrintLog(const LogControl &log);
 
 // Lets the user choose a printer and its settings and makes that choice the
 // current printer. Sets cancelled to true, and changes nothing else but the

@@ -1,29 +1,42 @@
 #!/usr/bin/env bash
 # Rules of the source tree that no compiler checks, run by CTest:
-#   tools/check-sources.sh window-boundary   the engine and printing reach the
-#       window only through app/WindowParts.h, never through its widget class
 #   tools/check-sources.sh format            every C++ file is formatted as
 #       .clang-format says (clang-format-14 --dry-run -Werror)
+#   tools/check-sources.sh without-cups DIR  a configure in DIR that hides
+#       libcups succeeds and the platform layer builds, printing through
+#       Qt's own print path
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$top"
 
 case "${1:-}" in
-window-boundary)
-    if grep -l -E '#include[[:space:]]+"app/frmMain\.h"' engine/* printing/*; then
-        echo "These files include app/frmMain.h; use app/WindowParts.h instead." >&2
-        exit 1
-    fi
-    echo "engine/ and printing/ reach the window through app/WindowParts.h only."
-    ;;
 format)
     format=$(command -v clang-format-14 || command -v clang-format)
     find app engine platform printing util tests bench fuzz \
         -name '*.cpp' -o -name '*.h' | sort | xargs "$format" --dry-run -Werror
     echo "All C++ sources are formatted."
     ;;
+without-cups)
+    build=${2:?usage: $0 without-cups BUILD_DIR}
+    cmake -S "$top" -B "$build" -DCMAKE_DISABLE_FIND_PACKAGE_Cups=ON -DBUILD_TESTING=OFF \
+        -DVORMANT_BENCH=OFF >"$build.configure.log" 2>&1 || {
+        cat "$build.configure.log" >&2
+        exit 1
+    }
+    grep -q "libcups not found" "$build.configure.log" || {
+        echo "The configure found libcups although it was hidden." >&2
+        exit 1
+    }
+    nice cmake --build "$build" --target vormant_platform -j2
+    objects=$(find "$build/platform" -name 'PrinterQueue*.o' -printf '%f\n')
+    if [ "$objects" != "PrinterQueueQt.cpp.o" ]; then
+        echo "Expected Qt's print path alone in the platform layer, found: $objects" >&2
+        exit 1
+    fi
+    echo "Configured and built the platform layer without libcups."
+    ;;
 *)
-    echo "usage: $0 window-boundary|format" >&2
+    echo "usage: $0 format|without-cups BUILD_DIR" >&2
     exit 2
     ;;
 esac

@@ -23,6 +23,7 @@ private:
 namespace ErrorNumber {
 constexpr int Overflow = 6;
 constexpr int SubscriptOutOfRange = 9;
+constexpr int ObjectVariableNotSet = 91;
 constexpr int ObjectAlreadyLoaded = 360;
 constexpr int CantUnloadDesignTimeControl = 362;
 constexpr int ControlArrayElementMissing = 340;

@@ -91,6 +91,7 @@ void tst_PrintLog::initTestCase()
 {
     m_window = std::make_unique<frmMain>();
     Module1::MainForm = m_window.get();
+    Module1::SetWindow(m_window.get());
 }
 
 void tst_PrintLog::cleanupTestCase()

@@ -15,6 +15,7 @@
 EngineRun::EngineRun() : m_window(std::make_unique<frmMain>())
 {
     Module1::MainForm = m_window.get();
+    Module1::SetWindow(m_window.get());
     SetMsgBoxHandler([this](const QString &text, int style, const QString &title) {
         m_boxes.append({text, style, title});
         if (m_boxHoldMs > 0)

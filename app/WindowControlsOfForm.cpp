@@ -1,0 +1,70 @@
+#include "app/frmMain.h"
+
+// The window's side of WindowControls: each operation on the one control it names.
+
+frmMain::~frmMain()
+{
+    Module1::ForgetWindow(this);
+}
+
+QLineEdit *frmMain::Box(Field field) const
+{
+    switch (field) {
+    case Field::Message:
+        return txtMessage;
+    case Field::Email:
+        return txtEmail;
+    case Field::User:
+        return txtUser;
+    case Field::Pass:
+        return txtPass;
+    case Field::Server:
+        return txtServer;
+    }
+    return txtMessage;
+}
+
+QString frmMain::FieldText(Field field) const
+{
+    return Box(field)->text();
+}
+
+void frmMain::SetFieldEnabled(Field field, bool enabled)
+{
+    Box(field)->setEnabled(enabled);
+}
+
+void frmMain::SetFieldBackColor(Field field, std::uint32_t colour)
+{
+    SetBackColor(Box(field), colour);
+}
+
+void frmMain::SetTestEnabled(bool enabled)
+{
+    cmdTest->setEnabled(enabled);
+}
+
+void frmMain::ParkFocus()
+{
+    txtOver->setFocus();
+}
+
+LogControl &frmMain::Log()
+{
+    return *rtbStatus;
+}
+
+QTimer &frmMain::MonitorTimer()
+{
+    return *tmrEmail;
+}
+
+SocketArray &frmMain::Sockets()
+{
+    return *EmailSock;
+}
+
+QWidget *frmMain::DialogOwner()
+{
+    return this;
+}
