@@ -54,9 +54,10 @@ void frmMain::EmailSock_Close(std::int16_t Index)
     modQuendel_EmailClient::OnSockClose(Index);
 }
 
-void frmMain::EmailSock_Error(std::int16_t Index, std::int32_t Number, const QString &Description)
+void frmMain::EmailSock_Error(std::int16_t Index, QAbstractSocket::SocketError Error,
+                              const QString &Description)
 {
-    modQuendel_EmailClient::OnSockError(Index, Number, Description);
+    modQuendel_EmailClient::OnSockError(Index, Error, Description);
 }
 
 void frmMain::EmailSock_DataArrival(std::int16_t Index)

@@ -81,7 +81,8 @@ private:
     void EmailSock_Connect(std::int16_t Index);
     void EmailSock_Encrypted(std::int16_t Index);
     void EmailSock_Close(std::int16_t Index);
-    void EmailSock_Error(std::int16_t Index, std::int32_t Number, const QString &Description);
+    void EmailSock_Error(std::int16_t Index, QAbstractSocket::SocketError Error,
+                         const QString &Description);
     void EmailSock_DataArrival(std::int16_t Index);
     void EmailSock_SendProgress(std::int16_t Index, std::int32_t bytesSent);
 };

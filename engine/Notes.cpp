@@ -6,7 +6,6 @@
 #include "platform/LogControl.h"
 #include "util/Colors.h"
 
-#include <QHash>
 #include <QStringList>
 
 namespace Notes {
@@ -120,6 +119,25 @@ bool AwaitingGreeting()
 {
     return g_lastCommand.isEmpty();
 }
+
+// The note on a connection that could not be made, by the kind of failure.
+QString ConnectErrorText(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return Text::Refused;
+    case QAbstractSocket::HostNotFoundError:
+        return Text::HostNotFound;
+    case QAbstractSocket::NetworkError:
+        return Text::NetworkUnreachable;
+    case QAbstractSocket::RemoteHostClosedError:
+        return Text::ConnectionReset;
+    case QAbstractSocket::SocketTimeoutError:
+        return Text::ConnectTimedOut;
+    default:
+        return Text::ConnectionFailed;
+    }
+}
 } // namespace
 
 void SetLastCommand(const QString &label)
@@ -167,24 +185,15 @@ void Connected(const QString &address, std::int32_t port, const QString &hostTyp
               {address, QString::number(port), hostTyped}));
 }
 
-void SocketError(std::int32_t number, const QString &description, const QString &host,
-                 std::int32_t port)
+void SocketError(QAbstractSocket::SocketError error, const QString &description,
+                 const QString &host, std::int32_t port)
 {
     if (!AwaitingGreeting()) {
         Note(Fill(Text::ConnectionFailed, {host, QString::number(port), description}));
         FailedWaiting();
         return;
     }
-    // By the socket's error number, in its own numbering.
-    static const QHash<std::int32_t, QString> connectErrors{
-        {10061, Text::Refused},
-        {11001, Text::HostNotFound},
-        {10051, Text::NetworkUnreachable},
-        {10054, Text::ConnectionReset},
-        {10060, Text::ConnectTimedOut},
-    };
-    Note(Fill(connectErrors.value(number, Text::ConnectionFailed),
-              {host, QString::number(port), description}));
+    Note(Fill(ConnectErrorText(error), {host, QString::number(port), description}));
 }
 
 void ConnectFailed(const QString &description)

@@ -2,6 +2,7 @@
 
 #include "platform/TlsReport.h"
 
+#include <QAbstractSocket>
 #include <QString>
 #include <cstdint>
 
@@ -19,9 +20,9 @@ QString CommandName(std::int32_t step);
 
 // The connection is made: which address and port were reached.
 void Connected(const QString &address, std::int32_t port, const QString &hostTyped);
-// The socket reported an error (its number and its own description).
-void SocketError(std::int32_t number, const QString &description, const QString &host,
-                 std::int32_t port);
+// The socket reported an error (Qt's value of it and the socket's own description).
+void SocketError(QAbstractSocket::SocketError error, const QString &description,
+                 const QString &host, std::int32_t port);
 // Starting the connection failed at once.
 void ConnectFailed(const QString &description);
 // The server hung up before the dialogue ended.

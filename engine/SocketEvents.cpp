@@ -88,7 +88,7 @@ void OnSockSendProgress(std::int32_t BytesSent, std::int16_t Index)
     Q_UNUSED(Index);
 }
 
-void OnSockError(std::int16_t Index, std::int32_t Number, const QString &Description)
+void OnSockError(std::int16_t Index, QAbstractSocket::SocketError Error, const QString &Description)
 {
     if (SmtpStep == Step::QuitSent && SlotRunning(Index)) {
         EndDialogue(Index);
@@ -99,7 +99,7 @@ void OnSockError(std::int16_t Index, std::int32_t Number, const QString &Descrip
         if (Handshaking)
             Notes::HandshakeFailed(socket.RemoteHost, socket.RemotePort, Description);
         else
-            Notes::SocketError(Number, Description, socket.RemoteHost, socket.RemotePort);
+            Notes::SocketError(Error, Description, socket.RemoteHost, socket.RemotePort);
     }
     MarkSlotError(Index);
 }

@@ -2,6 +2,7 @@
 
 #include "engine/ReplyFramer.h"
 
+#include <QAbstractSocket>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -79,7 +80,8 @@ void OnSockSendProgress(std::int32_t BytesSent, std::int16_t Index);
 void OnSockDataArrival(std::int16_t Index);
 // A socket error fails the slot, unless QUIT has gone out already; the log
 // says why in the socket's own words.
-void OnSockError(std::int16_t Index, std::int32_t Number, const QString &Description);
+void OnSockError(std::int16_t Index, QAbstractSocket::SocketError Error,
+                 const QString &Description);
 void OnReplyTimeout();
 // The socket is closed, and the slot counts as sent once QUIT has gone out,
 // as failed before that.

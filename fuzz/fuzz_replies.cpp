@@ -126,11 +126,11 @@ void EndStream(Winsock &socket, StreamEnd end)
         Engine::OnReplyTimeout();
         break;
     case StreamEnd::SocketError:
-        emit socket.error(10053, QStringLiteral("aborted"));
+        emit socket.error(QAbstractSocket::UnknownSocketError, QStringLiteral("aborted"));
         break;
     case StreamEnd::CloseThenError:
         socket.PeerClose();
-        emit socket.error(10053, QStringLiteral("aborted"));
+        emit socket.error(QAbstractSocket::UnknownSocketError, QStringLiteral("aborted"));
         break;
     }
 }

@@ -64,8 +64,8 @@ void SocketArray::Attach(std::int16_t index, Winsock *element)
             [this, index](std::int32_t bytesTotal) { emit DataArrival(index, bytesTotal); });
     connect(element, &Winsock::peerClosed, this, [this, index] { emit Close(index); });
     connect(element, &Winsock::error, this,
-            [this, index](std::int32_t number, const QString &description) {
-                emit Error(index, number, description);
+            [this, index](QAbstractSocket::SocketError error, const QString &description) {
+                emit Error(index, error, description);
             });
     connect(element, &Winsock::sendProgress, this,
             [this, index](std::int32_t sent, std::int32_t remaining) {

@@ -32,7 +32,7 @@ signals:
     void Encrypted(std::int16_t index);
     void DataArrival(std::int16_t index, std::int32_t bytesTotal);
     void Close(std::int16_t index);
-    void Error(std::int16_t index, std::int32_t number, const QString &description);
+    void Error(std::int16_t index, QAbstractSocket::SocketError error, const QString &description);
     void SendProgress(std::int16_t index, std::int32_t bytesSent, std::int32_t bytesRemaining);
 
 private:

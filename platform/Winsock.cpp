@@ -5,34 +5,6 @@
 #include <QSslCipher>
 
 namespace {
-// Error numbers in the socket control's own numbering, so that a user who
-// knows them from elsewhere recognises them.
-std::int32_t ErrorNumberFor(QAbstractSocket::SocketError socketError)
-{
-    switch (socketError) {
-    case QAbstractSocket::ConnectionRefusedError:
-        return 10061;
-    case QAbstractSocket::HostNotFoundError:
-        return 11001;
-    case QAbstractSocket::SocketTimeoutError:
-        return 10060;
-    case QAbstractSocket::RemoteHostClosedError:
-        return 10054;
-    case QAbstractSocket::NetworkError:
-        return 10051;
-    case QAbstractSocket::SocketAccessError:
-        return 10013;
-    case QAbstractSocket::SocketResourceError:
-        return 10055;
-    case QAbstractSocket::SslHandshakeFailedError:
-    case QAbstractSocket::SslInternalError:
-    case QAbstractSocket::SslInvalidUserDataError:
-        return 40000 + int(socketError);
-    default:
-        return 10000 + int(socketError);
-    }
-}
-
 QString ProtocolName(const QSslSocket &socket)
 {
     switch (socket.sessionProtocol()) {
@@ -284,7 +256,7 @@ void Winsock::onErrorOccurred(QAbstractSocket::SocketError socketError)
     const QString description = m_testSink || !m_socket || m_socket->errorString().isEmpty()
                                     ? QStringLiteral("The remote host closed the connection")
                                     : m_socket->errorString();
-    emit error(ErrorNumberFor(socketError), description);
+    emit error(socketError, description);
 }
 
 void Winsock::onBytesWritten(qint64 bytes)

@@ -27,8 +27,7 @@
 // The state stays Connected during the handshake; SendData then queues the
 // text, which goes out encrypted once the handshake is done. A failed handshake,
 // and the peer closing during it, is an error event with the handshake's own
-// text (state Error); TLS failures are numbered from 40000 on, beyond the
-// socket control's own numbers. A certificate that fails verification does not
+// text (state Error). A certificate that fails verification does not
 // stop the handshake: the faults are kept for the report (TlsSession).
 class Winsock : public QObject
 {
@@ -102,7 +101,8 @@ signals:
     void encrypted();
     void dataArrival(std::int32_t bytesTotal);
     void peerClosed();
-    void error(std::int32_t number, const QString &description);
+    // Qt's own value of the failure and its description.
+    void error(QAbstractSocket::SocketError error, const QString &description);
     void sendProgress(std::int32_t bytesSent, std::int32_t bytesRemaining);
 
 private:

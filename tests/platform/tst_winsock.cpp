@@ -44,6 +44,9 @@ private:
 };
 
 namespace {
+// A failed handshake that ends in nothing at all (Qt's values start at -1).
+constexpr int NoOutcome = -2;
+
 bool InProgress(SocketState state)
 {
     return state == SocketState::ConnectionPending || state == SocketState::ResolvingHost ||
@@ -344,18 +347,20 @@ void tst_Winsock::failedConnection_data()
 {
     QTest::addColumn<QString>("host");
     QTest::addColumn<std::int32_t>("port");
-    QTest::addColumn<int>("number");
+    QTest::addColumn<QAbstractSocket::SocketError>("failure");
 
-    QTest::newRow("refused") << QStringLiteral("127.0.0.1") << TcpPeer::ClosedPort() << 10061;
+    QTest::newRow("refused") << QStringLiteral("127.0.0.1") << TcpPeer::ClosedPort()
+                             << QAbstractSocket::ConnectionRefusedError;
     // The .invalid domain is reserved: no resolver can ever answer for it.
-    QTest::newRow("host not found") << QStringLiteral("no-such-host.invalid") << 25 << 11001;
+    QTest::newRow("host not found")
+        << QStringLiteral("no-such-host.invalid") << 25 << QAbstractSocket::HostNotFoundError;
 }
 
 void tst_Winsock::failedConnection()
 {
     QFETCH(QString, host);
     QFETCH(std::int32_t, port);
-    QFETCH(int, number);
+    QFETCH(QAbstractSocket::SocketError, failure);
     Winsock socket;
     QSignalSpy errors(&socket, &Winsock::error);
     QSignalSpy connected(&socket, &Winsock::connected);
@@ -364,7 +369,7 @@ void tst_Winsock::failedConnection()
     socket.Connect();
 
     QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 1, 60000);
-    QCOMPARE(errors.at(0).at(0).toInt(), number);
+    QCOMPARE(errors.at(0).at(0).value<QAbstractSocket::SocketError>(), failure);
     QVERIFY(!errors.at(0).at(1).toString().isEmpty());
     QCOMPARE(socket.State(), SocketState::Error);
     QCOMPARE(connected.count(), 0);
@@ -519,15 +524,17 @@ void tst_Winsock::failedHandshake_data()
 {
     QTest::addColumn<bool>("implicit");
     QTest::addColumn<ScriptedServer::Tls>("tls");
-    QTest::addColumn<int>("number"); // 0: no outcome at all
+    QTest::addColumn<int>("failure"); // a QAbstractSocket::SocketError; NoOutcome: none at all
 
     using Tls = ScriptedServer::Tls;
-    QTest::newRow("STARTTLS, plain text for a handshake") << false << Tls::Garbage << 40013;
-    QTest::newRow("STARTTLS, close half way") << false << Tls::CloseMidway << 10054;
-    QTest::newRow("STARTTLS, TLS 1.0 only") << false << Tls::V1_0Only << 40013;
-    QTest::newRow("STARTTLS, never answered") << false << Tls::Stall << 0;
-    QTest::newRow("implicit, plain text for a handshake") << true << Tls::Garbage << 40013;
-    QTest::newRow("implicit, close half way") << true << Tls::CloseMidway << 10054;
+    constexpr int Handshake = QAbstractSocket::SslHandshakeFailedError;
+    constexpr int Closed = QAbstractSocket::RemoteHostClosedError;
+    QTest::newRow("STARTTLS, plain text for a handshake") << false << Tls::Garbage << Handshake;
+    QTest::newRow("STARTTLS, close half way") << false << Tls::CloseMidway << Closed;
+    QTest::newRow("STARTTLS, TLS 1.0 only") << false << Tls::V1_0Only << Handshake;
+    QTest::newRow("STARTTLS, never answered") << false << Tls::Stall << NoOutcome;
+    QTest::newRow("implicit, plain text for a handshake") << true << Tls::Garbage << Handshake;
+    QTest::newRow("implicit, close half way") << true << Tls::CloseMidway << Closed;
 }
 
 // Each failed handshake is one error event with a text, never a session.
@@ -535,7 +542,7 @@ void tst_Winsock::failedHandshake()
 {
     QFETCH(bool, implicit);
     QFETCH(ScriptedServer::Tls, tls);
-    QFETCH(int, number);
+    QFETCH(int, failure);
     m_certificates->trustCa();
     const auto signedKind = Kind::Signed;
     Script script{ScriptedServer::Say("220 plain\r\n"),
@@ -559,7 +566,7 @@ void tst_Winsock::failedHandshake()
     }
     const QStringList before = events.mid(0, 1 + !implicit * 2);
 
-    if (number == 0) {
+    if (failure == NoOutcome) {
         QTest::qWait(1000);
         QCOMPARE(events, before);
         QCOMPARE(socket.State(), SocketState::Connected);
@@ -572,7 +579,7 @@ void tst_Winsock::failedHandshake()
     QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 1, 10000);
     QTest::qWait(100); // nothing else follows
     QCOMPARE(events, before + QStringList{"error"});
-    QCOMPARE(errors.at(0).at(0).toInt(), number);
+    QCOMPARE(int(errors.at(0).at(0).value<QAbstractSocket::SocketError>()), failure);
     QVERIFY(!errors.at(0).at(1).toString().isEmpty());
     QCOMPARE(socket.State(), SocketState::Error);
     QVERIFY(!socket.IsEncrypted());

@@ -593,7 +593,8 @@ void tst_Hostile::socketErrorMidRun()
         if (server.commands() != prefix.commands)
             return;
         watch.stop();
-        emit (*run.window().EmailSock)(1).error(10060, QStringLiteral("Connection timed out"));
+        emit (*run.window().EmailSock)(1).error(QAbstractSocket::SocketTimeoutError,
+                                                QStringLiteral("Connection timed out"));
     });
     watch.start();
     run.clickTest();
