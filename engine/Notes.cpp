@@ -237,9 +237,10 @@ void NotAnSmtpReply()
 
 void Refused(const QString &code)
 {
-    // Only a refusal of what carried them is about the user name or password:
-    // a refused AUTH LOGIN is about the command.
-    const bool credentials = g_lastCommand == Text::UserName || g_lastCommand == Text::Password ||
+    // A refused AUTH LOGIN is about the command: no user name or password
+    // had gone out yet, whatever its code says.
+    const bool credentials = (code == u"535" && g_lastCommand != Text::AuthLogin) ||
+                             g_lastCommand == Text::UserName || g_lastCommand == Text::Password ||
                              g_lastCommand == Text::AuthPlain;
     if (AwaitingGreeting())
         Note(Fill(Text::RefusedGreeting, {code}));
