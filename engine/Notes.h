@@ -4,6 +4,7 @@
 
 #include <QAbstractSocket>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 // The tool's own notes in the log: one cyan line each, between or after the
@@ -17,6 +18,8 @@ void SetLastCommand(const QString &label);
 QString LastCommand();
 // How notes name the command of a dialogue step.
 QString CommandName(std::int32_t step);
+// How notes name AUTH PLAIN, which carries the user name and password along.
+QString AuthPlainName();
 
 // The connection is made: which address and port were reached.
 void Connected(const QString &address, std::int32_t port, const QString &hostTyped);
@@ -46,6 +49,10 @@ void HandshakeTimedOut(int waitedMs);
 void PlainTextAfterStartTls();
 // The password went to a server that offers no STARTTLS, unencrypted.
 void PasswordUnencrypted();
+// The server's AUTH line lists neither LOGIN nor PLAIN, only these.
+void NoUsableLogin(const QStringList &mechanisms);
+// The recipient's local part is not ASCII and the server offers no SMTPUTF8.
+void SmtpUtf8NotOffered();
 // The whole dialogue succeeded in that many milliseconds.
 void DialogueTook(qint64 milliseconds);
 
