@@ -23,7 +23,7 @@ void frmMain::Form_Unload()
     // Nothing is left for a waiting loop of the engine to wait for.
     modQuendel_EmailClient::StepDone = true;
 
-    for (Winsock *socket : findChildren<Winsock *>())
+    for (SocketElement *socket : findChildren<SocketElement *>())
         socket->Close();
 
     // Whatever waits further down the stack never resumes.

@@ -1,9 +1,7 @@
 #include "app/FieldCheck.h"
-#include "app/Module1.h"
 #include "app/frmMain.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/MessageBox.h"
-#include "util/Colors.h"
 
 void frmMain::cmdTest_Click()
 {
@@ -22,20 +20,6 @@ void frmMain::cmdTest_Click()
         return;
     }
 
-    Module1::MailBody = txtMessage->text();
-    Module1::MailTo[1] = txtEmail->text();
-    Module1::SmtpUser = txtUser->text();
-    Module1::SmtpPass = txtPass->text();
-    Module1::SmtpServer = txtServer->text();
-    Module1::MailCount = 1;
-    Module1::MailSubject = QStringLiteral("Vormant");
-    Module1::MailFrom = QStringLiteral("Admin");
-
-    LockFields();
-
-    rtbStatus->SetText(QString());
-    rtbStatus->SetSelColor(Colors::White);
-    rtbStatus->InsertText(QStringLiteral("Connecting to SMTP Server, please wait ..\r\n"));
-
-    modQuendel_EmailClient::SendMail();
+    modQuendel_EmailClient::StartRun({txtMessage->text(), txtEmail->text(), txtUser->text(),
+                                      txtPass->text(), txtServer->text()});
 }

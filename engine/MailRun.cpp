@@ -4,8 +4,10 @@
 #include "engine/ServerAddress.h"
 #include "engine/WindowControls.h"
 #include "engine/modQuendel_EmailClient.h"
+#include "platform/LogControl.h"
 #include "platform/SocketArray.h"
 #include "util/Checked16.h"
+#include "util/Colors.h"
 #include "util/Pause.h"
 
 #include <QCoreApplication>
@@ -14,6 +16,29 @@
 using Module1::Sockets;
 
 namespace modQuendel_EmailClient {
+
+void StartRun(const RunRequest &request)
+{
+    Run = RunState{};
+
+    Module1::MailBody = request.message;
+    Module1::MailTo[1] = request.email;
+    Module1::SmtpUser = request.user;
+    Module1::SmtpPass = request.pass;
+    Module1::SmtpServer = request.server;
+    Module1::MailCount = 1;
+    Module1::MailSubject = QStringLiteral("Vormant");
+    Module1::MailFrom = QStringLiteral("Admin");
+
+    Module1::LockFields(Module1::Window());
+
+    LogControl &log = Module1::Log();
+    log.SetText(QString());
+    log.SetSelColor(Colors::White);
+    log.InsertText(QStringLiteral("Connecting to SMTP Server, please wait ..\r\n"));
+
+    SendMail();
+}
 
 void SendMail()
 {
@@ -71,7 +96,7 @@ void ConnectPendingSlots()
             if (!server.valid)
                 throw RuntimeError(ErrorNumber::InvalidArgument,
                                    QStringLiteral("Invalid argument"));
-            Winsock &socket = Sockets()(i);
+            SocketElement &socket = Sockets()(i);
             socket.RemoteHost = server.host;
             socket.RemotePort = server.port;
             // A connection can fail inside Connect already; its error must

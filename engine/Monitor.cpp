@@ -13,9 +13,6 @@ using Module1::Sockets;
 namespace modQuendel_EmailClient {
 
 namespace {
-// Ticks keep coming while the "Email Sent" box is open; they wait for it.
-bool MonitorBoxOpen = false;
-
 bool CurrentSlotClosed()
 {
     if (!Sockets().Exists(CurrentSlot))
@@ -31,13 +28,13 @@ bool RunSucceeded()
 
 void MonitorTick()
 {
-    if (MonitorBoxOpen)
+    if (Run.MonitorBoxOpen)
         return;
 
     if (CurrentSlotClosed() && RunSucceeded()) {
-        MonitorBoxOpen = true;
+        Run.MonitorBoxOpen = true;
         MsgBox(QStringLiteral("Email Sent"), MsgBoxStyle::OkOnly);
-        MonitorBoxOpen = false;
+        Run.MonitorBoxOpen = false;
     }
 
     if (CheckedAdd16(SentCount, ErrorCount) == Module1::MailCount ||

@@ -86,7 +86,8 @@ const auto DialogueTook =
     QStringLiteral("The dialogue took %1 ms, from connecting to the reply to QUIT.");
 } // namespace Text
 
-QString g_lastCommand;
+// What was last sent belongs to the run.
+QString &g_lastCommand = modQuendel_EmailClient::Run.LastCommand;
 
 // The text with %1, %2, ... replaced by the arguments in one pass: nothing in
 // an argument (a "%2" in a host name typed) is ever taken for a placeholder,

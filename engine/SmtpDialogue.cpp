@@ -129,7 +129,7 @@ bool NeedsUtf8(std::int16_t Index)
 
 void SendMessage(std::int16_t Index)
 {
-    Winsock &socket = Module1::Sockets()(Index);
+    SocketElement &socket = Module1::Sockets()(Index);
     MessageFields fields;
     fields.recipient = Recipient(Index);
     fields.sender = Sender();
@@ -291,7 +291,7 @@ void AskForTls(std::int16_t Index)
 // part of the encrypted session.
 void BeginTls(std::int16_t Index)
 {
-    Winsock &socket = Module1::Sockets()(Index);
+    SocketElement &socket = Module1::Sockets()(Index);
     if (!Reply.IsEmpty() || socket.PlainBytesPending()) {
         Notes::PlainTextAfterStartTls();
         EndDialogue(Index);

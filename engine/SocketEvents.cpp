@@ -18,9 +18,6 @@ bool SlotRunning(std::int16_t Index)
     return IsLiveSlot(Index) && !SlotEnded[std::size_t(Index)];
 }
 
-// From the connection to the end of the dialogue.
-QElapsedTimer DialogueClock;
-
 // While a reply is answered, the log waits: the answer goes to the network
 // first, and the server works on it while the log lays out its lines.
 class AnswerFirst
@@ -47,8 +44,8 @@ void OnSockConnect(std::int16_t Index)
     CurrentSlot = Index;
     if (!SlotRunning(Index) || !SlotPending[std::size_t(Index)])
         return;
-    DialogueClock.start();
-    const Winsock &socket = Sockets()(Index);
+    Run.DialogueClock.start();
+    const SocketElement &socket = Sockets()(Index);
     Notes::Connected(socket.RemoteHostIP(), socket.RemotePort, socket.RemoteHost);
     Handshaking = ImplicitTls;
 }
@@ -59,7 +56,7 @@ void OnSockEncrypted(std::int16_t Index)
         return;
     Handshaking = false;
     const AnswerFirst answerFirst(Index);
-    const Winsock &socket = Sockets()(Index);
+    const SocketElement &socket = Sockets()(Index);
     Notes::Encrypted(socket.TlsSession(), socket.RemoteHost);
     if (SmtpStep == Step::Handshake)
         GreetAfterStartTls(Index);
@@ -70,7 +67,7 @@ void OnSockClose(std::int16_t Index)
     CurrentSlot = Index;
     if (!Sockets().Exists(Index))
         return;
-    Winsock &socket = Sockets()(Index);
+    SocketElement &socket = Sockets()(Index);
     if (socket.State() == SocketState::Closing)
         socket.Close();
     // The server hung up before the dialogue ended it.
@@ -95,7 +92,7 @@ void OnSockError(std::int16_t Index, QAbstractSocket::SocketError Error, const Q
         return;
     }
     if (SlotRunning(Index) && Sockets().Exists(Index)) {
-        const Winsock &socket = Sockets()(Index);
+        const SocketElement &socket = Sockets()(Index);
         if (Handshaking)
             Notes::HandshakeFailed(socket.RemoteHost, socket.RemotePort, Description);
         else
@@ -152,7 +149,7 @@ void EndDialogue(std::int16_t Index)
     // ends the connection now, the slot was sent.
     if (SmtpStep == Step::QuitSent) {
         if (SlotRunning(Index))
-            Notes::DialogueTook(DialogueClock.elapsed());
+            Notes::DialogueTook(Run.DialogueClock.elapsed());
         MarkSlotSent(Index);
         Module1::UnlockWindow();
     } else {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "engine/ReplyFramer.h"
+#include "engine/RunInput.h"
 
 #include <QAbstractSocket>
+#include <QElapsedTimer>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -38,33 +40,75 @@ constexpr bool IsLiveSlot(std::int16_t Index)
     return Index >= 1 && Index <= MaxSlots;
 }
 
-// Progress of a run. A slot ends exactly once, sent or failed.
-extern bool StepDone;
-extern std::int16_t SentCount;
-extern std::int16_t ErrorCount;
-extern std::array<bool, MaxSlots + 1> SlotPending;
-extern std::int16_t CurrentSlot;
-extern std::int32_t SmtpStep;
+// Everything a run knows, in one place; StartRun begins each run with a
+// fresh one, so nothing of the run before can leak into it.
+struct RunState
+{
+    // Progress of a run. A slot ends exactly once, sent or failed.
+    bool StepDone = false;
+    std::int16_t SentCount = 0;
+    std::int16_t ErrorCount = 0;
+    std::array<bool, MaxSlots + 1> SlotPending{};
+    std::int16_t CurrentSlot = 0;
+    std::int32_t SmtpStep = 0;
 
-// The dialogue state beside the step: the reply being assembled, whether the
-// greeting awaiting its reply is EHLO, and whether the slot ended.
-extern ReplyFramer Reply;
-extern bool EhloSent;
-// The server's last accepted answer to EHLO (or to the HELO after a refused
-// EHLO): the extensions it offers. Empty before.
-extern QString GreetingReply;
-// The connection is encrypted from its start (port 465, RFC 8314), and a
-// TLS handshake is under way.
-extern bool ImplicitTls;
-extern bool Handshaking;
-extern std::array<bool, MaxSlots + 1> SlotEnded;
+    // The dialogue state beside the step: the reply being assembled, whether
+    // the greeting awaiting its reply is EHLO, and whether the slot ended.
+    ReplyFramer Reply;
+    bool EhloSent = false;
+    // The server's last accepted answer to EHLO (or to the HELO after a
+    // refused EHLO): the extensions it offers. Empty before.
+    QString GreetingReply;
+    // The connection is encrypted from its start (port 465, RFC 8314), and a
+    // TLS handshake is under way.
+    bool ImplicitTls = false;
+    bool Handshaking = false;
+    std::array<bool, MaxSlots + 1> SlotEnded{};
+
+    // What was last sent, as the notes name it; empty while the greeting is awaited.
+    QString LastCommand;
+    // From the connection to the end of the dialogue.
+    QElapsedTimer DialogueClock;
+    // Ticks keep coming while the "Email Sent" box is open; they wait for it.
+    bool MonitorBoxOpen = false;
+};
+extern RunState Run;
+
+// The engine's own names for the parts of the run's state.
+inline bool &StepDone = Run.StepDone;
+inline std::int16_t &SentCount = Run.SentCount;
+inline std::int16_t &ErrorCount = Run.ErrorCount;
+inline std::array<bool, MaxSlots + 1> &SlotPending = Run.SlotPending;
+inline std::int16_t &CurrentSlot = Run.CurrentSlot;
+inline std::int32_t &SmtpStep = Run.SmtpStep;
+inline ReplyFramer &Reply = Run.Reply;
+inline bool &EhloSent = Run.EhloSent;
+inline QString &GreetingReply = Run.GreetingReply;
+inline bool &ImplicitTls = Run.ImplicitTls;
+inline bool &Handshaking = Run.Handshaking;
+inline std::array<bool, MaxSlots + 1> &SlotEnded = Run.SlotEnded;
+
+// What a run is asked to do: the fields of the window, as the Test command
+// found them.
+struct RunRequest
+{
+    QString message;
+    QString email;
+    QString user;
+    QString pass;
+    QString server;
+};
 
 // How long a reply is awaited (RFC 5321, 4.5.3.2): five minutes, ten for the
 // reply to the end of the data. Tests shorten them.
 extern int ReplyTimeoutMs;
 extern int DataReplyTimeoutMs;
 
-// The life of a run (MailRun.cpp).
+// The life of a run (MailRun.cpp). StartRun starts one from nothing: a fresh
+// state, the input values taken from the request, the window locked, the log
+// cleared with its first line, and then SendMail, which returns when the run's
+// last slot has ended.
+void StartRun(const RunRequest &request);
 void SendMail();
 void LoadSockets();
 void ConnectPendingSlots();

@@ -22,10 +22,10 @@
 #include "WireModel.h"
 #include "app/Module1.h"
 #include "app/frmMain.h"
-#include "engine/Notes.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramEnd.h"
+#include "support/PeerSocket.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -33,6 +33,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 namespace Engine = modQuendel_EmailClient;
 
@@ -58,6 +59,8 @@ struct Harness
     frmMain window;
     QStringList boxes;
     int programEnds = 0;
+    // Plays the server's side of the run on its element.
+    std::function<void(PeerSocket &)> play;
 
     Harness()
     {
@@ -65,6 +68,16 @@ struct Harness
         Module1::SetWindow(&window);
         SetMsgBoxHandler([this](const QString &text, int, const QString &) { boxes << text; });
         SetProgramEndHandler([this] { ++programEnds; });
+        // The run's element is a peer played here instead of a server: once
+        // the engine has seen it connect, the stream is played, while the
+        // engine waits for its slot to end as it would for a server.
+        window.EmailSock->SetElementMaker([this](QObject *parent) {
+            auto *peer = new PeerSocket(parent);
+            QObject::connect(
+                peer, &SocketElement::connected, peer, [this, peer] { play(*peer); },
+                Qt::QueuedConnection);
+            return peer;
+        });
         // The window stays hidden: painting has no part in what a server can
         // do to the dialogue, and would make every run several times slower.
     }
@@ -78,45 +91,7 @@ Harness &TheHarness()
     return *harness;
 }
 
-// What the Test click and SendMail do up to the wait, with the element
-// connected to the stream instead of a server.
-Winsock &StartRun(Harness &h, bool withAuth, QByteArray &sink)
-{
-    h.boxes.clear();
-    Module1::MailBody = Body;
-    Module1::MailTo[1] = To;
-    Module1::SmtpUser = withAuth ? User : QString();
-    Module1::SmtpPass = withAuth ? Pass : QString();
-    Module1::SmtpServer = QStringLiteral("stream.invalid");
-    Module1::MailCount = 1;
-    Module1::MailSubject = QStringLiteral("Vormant");
-    Module1::MailFrom = QStringLiteral("Admin");
-    h.window.LockFields();
-    h.window.rtbStatus->SetText(QString());
-
-    Engine::SentCount = 0;
-    Engine::ErrorCount = 0;
-    Engine::CurrentSlot = 0;
-    Engine::LoadSockets();
-    Engine::CurrentSlot = 1;
-    Engine::StepDone = false;
-    Engine::Reply.Clear();
-    Engine::EhloSent = false;
-    Engine::SlotEnded[1] = false;
-    Engine::SmtpStep = 0;
-    Notes::SetLastCommand({});
-    // The monitor runs, as SendMail starts it; its ticks never come here,
-    // but the look at the outcome that ending a slot asks for does.
-    h.window.tmrEmail->setInterval(100);
-    h.window.tmrEmail->start();
-
-    Winsock &socket = (*h.window.EmailSock)(1);
-    socket.AttachTestPeer(&sink);
-    emit socket.connected();
-    return socket;
-}
-
-void EndStream(Winsock &socket, StreamEnd end)
+void EndStream(PeerSocket &socket, StreamEnd end)
 {
     switch (end) {
     case StreamEnd::PeerClose:
@@ -126,11 +101,11 @@ void EndStream(Winsock &socket, StreamEnd end)
         Engine::OnReplyTimeout();
         break;
     case StreamEnd::SocketError:
-        emit socket.error(QAbstractSocket::UnknownSocketError, QStringLiteral("aborted"));
+        socket.Fail(QAbstractSocket::UnknownSocketError, QStringLiteral("aborted"));
         break;
     case StreamEnd::CloseThenError:
         socket.PeerClose();
-        emit socket.error(QAbstractSocket::UnknownSocketError, QStringLiteral("aborted"));
+        socket.Fail(QAbstractSocket::UnknownSocketError, QStringLiteral("aborted"));
         break;
     }
 }
@@ -168,8 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const bool withAuth = data[0] & 1;
     const auto end = StreamEnd((data[0] >> 1) & 3);
 
-    QByteArray sink;
-    Winsock &socket = StartRun(h, withAuth, sink);
+    h.boxes.clear();
     WireModel wire(To, User, Pass, BodyOnWire, withAuth);
     const bool endless = data[0] & 8;
     const bool handshakes = data[0] & 16; // the peer completes a TLS handshake asked for
@@ -177,49 +151,60 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     QByteArray stream; // everything the server sent
     bool refusalQuit = false;
-    const auto deliver = [&](const QByteArray &piece) {
-        stream += piece;
-        socket.Receive(piece);
-        if (!wire.Accept(sink))
-            Broken("the client sent what no dialogue allows");
-        // After STARTTLS, nothing of the login goes out unless the
-        // connection was encrypted first.
-        startTlsSent = startTlsSent || sink.contains("STARTTLS\r\n");
-        if (startTlsSent && !socket.IsEncrypted() &&
-            (sink.contains("AUTH LOGIN") || sink.contains(User.toUtf8().toBase64()) ||
-             sink.contains(Pass.toUtf8().toBase64())))
-            Broken("a login went out in clear after STARTTLS");
-        // A QUIT that ends the slot at once answered a refusal.
-        refusalQuit = refusalQuit || (sink.endsWith("QUIT\r\n") && Engine::SlotEnded[1]);
-        if (refusalQuit && Engine::SentCount != 0)
-            Broken("a refusal counted as sent");
-        sink.clear();
-        if (handshakes && Engine::SmtpStep == Engine::Step::Handshake && !Engine::SlotEnded[1]) {
-            socket.PeerEncrypted(TlsReport{}); // the client greets again at once
+    bool played = false;
+    h.play = [&](PeerSocket &socket) {
+        played = true;
+        const auto deliver = [&](const QByteArray &piece) {
+            stream += piece;
+            socket.Receive(piece);
+            const QByteArray sink = socket.TakeSent();
             if (!wire.Accept(sink))
-                Broken("the client sent what no dialogue allows after the handshake");
-            sink.clear();
+                Broken("the client sent what no dialogue allows");
+            // After STARTTLS, nothing of the login goes out unless the
+            // connection was encrypted first.
+            startTlsSent = startTlsSent || sink.contains("STARTTLS\r\n");
+            if (startTlsSent && !socket.IsEncrypted() &&
+                (sink.contains("AUTH LOGIN") || sink.contains(User.toUtf8().toBase64()) ||
+                 sink.contains(Pass.toUtf8().toBase64())))
+                Broken("a login went out in clear after STARTTLS");
+            // A QUIT that ends the slot at once answered a refusal.
+            refusalQuit = refusalQuit || (sink.endsWith("QUIT\r\n") && Engine::SlotEnded[1]);
+            if (refusalQuit && Engine::SentCount != 0)
+                Broken("a refusal counted as sent");
+            if (handshakes && Engine::SmtpStep == Engine::Step::Handshake &&
+                !Engine::SlotEnded[1]) {
+                socket.PeerEncrypted(TlsReport{}); // the client greets again at once
+                if (!wire.Accept(socket.TakeSent()))
+                    Broken("the client sent what no dialogue allows after the handshake");
+            }
+            if (!Engine::SlotEnded[1] && Engine::Reply.Overflowed())
+                Broken("a reply past 64 KiB did not end the slot");
+        };
+        QByteArray piece;
+        for (std::size_t at = 1; at < size && !Engine::SlotEnded[1];) {
+            const std::size_t length = std::min<std::size_t>(data[at], size - at - 1);
+            piece = QByteArray(reinterpret_cast<const char *>(data + at + 1), qsizetype(length));
+            at += 1 + length;
+            deliver(piece);
         }
-        if (!Engine::SlotEnded[1] && Engine::Reply.Overflowed())
-            Broken("a reply past 64 KiB did not end the slot");
-    };
-    QByteArray piece;
-    for (std::size_t at = 1; at < size && !Engine::SlotEnded[1];) {
-        const std::size_t length = std::min<std::size_t>(data[at], size - at - 1);
-        piece = QByteArray(reinterpret_cast<const char *>(data + at + 1), qsizetype(length));
-        at += 1 + length;
-        deliver(piece);
-    }
-    // A few KiB an arrival, as a flooding server's data would come.
-    const QByteArray flood =
-        piece.repeated(std::max<qsizetype>(1, 4096 / std::max<qsizetype>(1, piece.size())));
-    while (endless && !piece.isEmpty() && stream.size() < EndlessBytes && !Engine::SlotEnded[1])
-        deliver(flood);
-    if (!Engine::SlotEnded[1])
-        EndStream(socket, end);
+        // A few KiB an arrival, as a flooding server's data would come.
+        const QByteArray flood =
+            piece.repeated(std::max<qsizetype>(1, 4096 / std::max<qsizetype>(1, piece.size())));
+        while (endless && !piece.isEmpty() && stream.size() < EndlessBytes && !Engine::SlotEnded[1])
+            deliver(flood);
+        if (!Engine::SlotEnded[1])
+            EndStream(socket, end);
 
-    if (!Engine::StepDone || !Engine::SlotEnded[1])
-        Broken("the stream ended and the slot did not");
+        if (!Engine::StepDone || !Engine::SlotEnded[1])
+            Broken("the stream ended and the slot did not");
+    };
+
+    // As the Test click starts it, after its check of the fields.
+    Engine::StartRun({Body, To, withAuth ? User : QString(), withAuth ? Pass : QString(),
+                      QStringLiteral("stream.invalid")});
+
+    if (!played)
+        Broken("the run never reached its server");
     if (Engine::SentCount + Engine::ErrorCount != 1)
         Broken("a slot ended other than exactly once");
     if ((Engine::SentCount == 1) != (wire.QuitSent() && !refusalQuit))

@@ -1,13 +1,21 @@
 #include "platform/SocketArray.h"
 
+#include "platform/Winsock.h"
 #include "util/RuntimeError.h"
+
+#include <utility>
 
 SocketArray::SocketArray(QObject *parent) : QObject(parent)
 {
     Attach(0, new Winsock(this));
 }
 
-Winsock &SocketArray::operator()(std::int16_t index) const
+void SocketArray::SetElementMaker(ElementMaker maker)
+{
+    m_maker = std::move(maker);
+}
+
+SocketElement &SocketArray::operator()(std::int16_t index) const
 {
     const auto it = m_elements.find(index);
     if (it == m_elements.end())
@@ -33,8 +41,8 @@ void SocketArray::Load(std::int16_t index)
         throw RuntimeError(ErrorNumber::ObjectAlreadyLoaded,
                            QStringLiteral("Object already loaded"));
 
-    const Winsock &model = (*this)(0);
-    auto *element = new Winsock(this);
+    const SocketElement &model = (*this)(0);
+    SocketElement *element = m_maker ? m_maker(this) : new Winsock(this);
     element->RemoteHost = model.RemoteHost;
     element->RemotePort = model.RemotePort;
     element->LocalPort = model.LocalPort;
@@ -46,7 +54,7 @@ void SocketArray::Unload(std::int16_t index)
     if (index == 0)
         throw RuntimeError(ErrorNumber::CantUnloadDesignTimeControl,
                            QStringLiteral("Can't unload controls created at design time"));
-    Winsock &element = (*this)(index);
+    SocketElement &element = (*this)(index);
     m_elements.erase(index);
     // No event of a destroyed element may reach the engine; deleting later
     // keeps this safe even when called from one of the element's own events.
@@ -55,19 +63,19 @@ void SocketArray::Unload(std::int16_t index)
     element.deleteLater();
 }
 
-void SocketArray::Attach(std::int16_t index, Winsock *element)
+void SocketArray::Attach(std::int16_t index, SocketElement *element)
 {
     m_elements[index] = element;
-    connect(element, &Winsock::connected, this, [this, index] { emit Connect(index); });
-    connect(element, &Winsock::encrypted, this, [this, index] { emit Encrypted(index); });
-    connect(element, &Winsock::dataArrival, this,
+    connect(element, &SocketElement::connected, this, [this, index] { emit Connect(index); });
+    connect(element, &SocketElement::encrypted, this, [this, index] { emit Encrypted(index); });
+    connect(element, &SocketElement::dataArrival, this,
             [this, index](std::int32_t bytesTotal) { emit DataArrival(index, bytesTotal); });
-    connect(element, &Winsock::peerClosed, this, [this, index] { emit Close(index); });
-    connect(element, &Winsock::error, this,
+    connect(element, &SocketElement::peerClosed, this, [this, index] { emit Close(index); });
+    connect(element, &SocketElement::error, this,
             [this, index](QAbstractSocket::SocketError error, const QString &description) {
                 emit Error(index, error, description);
             });
-    connect(element, &Winsock::sendProgress, this,
+    connect(element, &SocketElement::sendProgress, this,
             [this, index](std::int32_t sent, std::int32_t remaining) {
                 emit SendProgress(index, sent, remaining);
             });

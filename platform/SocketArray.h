@@ -1,10 +1,11 @@
 #pragma once
 
-#include "platform/Winsock.h"
+#include "platform/SocketElement.h"
 
 #include <QList>
 #include <QObject>
 #include <cstdint>
+#include <functional>
 #include <map>
 
 // An array of socket elements addressed by a 16-bit index. Element 0 exists
@@ -16,8 +17,13 @@ class SocketArray : public QObject
 public:
     explicit SocketArray(QObject *parent = nullptr);
 
+    // Makes the elements loaded from now on; an empty function makes the
+    // network's own (Winsock). Tests put a peer of their own here.
+    using ElementMaker = std::function<SocketElement *(QObject *parent)>;
+    void SetElementMaker(ElementMaker maker);
+
     // The element at index; a missing element is a run-time error.
-    Winsock &operator()(std::int16_t index) const;
+    SocketElement &operator()(std::int16_t index) const;
     bool Exists(std::int16_t index) const { return m_elements.count(index) != 0; }
     QList<std::int16_t> Indexes() const;
 
@@ -36,7 +42,8 @@ signals:
     void SendProgress(std::int16_t index, std::int32_t bytesSent, std::int32_t bytesRemaining);
 
 private:
-    void Attach(std::int16_t index, Winsock *element);
+    void Attach(std::int16_t index, SocketElement *element);
 
-    std::map<std::int16_t, Winsock *> m_elements; // owned as children
+    std::map<std::int16_t, SocketElement *> m_elements; // owned as children
+    ElementMaker m_maker;
 };

@@ -25,7 +25,7 @@ RuntimeError WrongState()
 }
 } // namespace
 
-Winsock::Winsock(QObject *parent) : QObject(parent) {}
+Winsock::Winsock(QObject *parent) : SocketElement(parent) {}
 
 // The TLS-capable socket comes with the first connection: making one loads
 // the TLS library, which a window that has not tested yet need not pay for
@@ -79,7 +79,6 @@ void Winsock::Connect()
 
     m_received.clear();
     m_decoder.resetState();
-    m_testSink = nullptr;
     resetSession();
     m_state = SocketState::ResolvingHost;
     socket().connectToHost(RemoteHost, quint16(RemotePort));
@@ -106,15 +105,13 @@ bool Winsock::PlainBytesPending() const
     if (m_encrypted)
         return false;
     return !m_received.isEmpty() || m_decoder.holdsPartialCharacter() ||
-           (!m_testSink && m_socket && m_socket->bytesAvailable() > 0);
+           (m_socket && m_socket->bytesAvailable() > 0);
 }
 
 void Winsock::beginHandshake(const QString &peerName)
 {
     m_handshaking = true;
     m_certificateFaults.clear();
-    if (m_testSink)
-        return; // the test peer ends it with PeerEncrypted or PeerClose
     m_socket->setPeerVerifyMode(QSslSocket::VerifyPeer);
     m_socket->setPeerVerifyName(peerName);
     m_socket->startClientEncryption();
@@ -149,10 +146,7 @@ void Winsock::SendData(const QString &Text)
 {
     if (m_state != SocketState::Connected)
         throw WrongState();
-    if (m_testSink)
-        m_testSink->append(Text.toUtf8());
-    else
-        m_socket->write(Text.toUtf8());
+    m_socket->write(Text.toUtf8());
 }
 
 void Winsock::Flush()
@@ -172,43 +166,8 @@ void Winsock::Close()
     m_closing = false;
     m_received.clear();
     m_decoder.resetState();
-    m_testSink = nullptr;
     resetSession();
     m_state = SocketState::Closed;
-}
-
-void Winsock::AttachTestPeer(QByteArray *sink)
-{
-    Close();
-    m_testSink = sink;
-    m_state = SocketState::Connected;
-}
-
-void Winsock::Receive(const QByteArray &bytes)
-{
-    if (bytes.isEmpty())
-        return;
-    m_received += bytes;
-    emit dataArrival(std::int32_t(std::min<qsizetype>(m_received.size(), INT32_MAX)));
-}
-
-void Winsock::PeerClose()
-{
-    if (m_handshaking) {
-        onErrorOccurred(QAbstractSocket::RemoteHostClosedError);
-        return;
-    }
-    onDisconnected();
-}
-
-void Winsock::PeerEncrypted(const TlsReport &report)
-{
-    if (!m_testSink || !m_handshaking)
-        return;
-    m_handshaking = false;
-    m_encrypted = true;
-    m_report = report;
-    emit encrypted();
 }
 
 void Winsock::onStateChanged(QAbstractSocket::SocketState state)
@@ -229,7 +188,15 @@ void Winsock::onStateChanged(QAbstractSocket::SocketState state)
 
 void Winsock::onReadyRead()
 {
-    Receive(m_socket->readAll());
+    receive(m_socket->readAll());
+}
+
+void Winsock::receive(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    m_received += bytes;
+    emit dataArrival(std::int32_t(std::min<qsizetype>(m_received.size(), INT32_MAX)));
 }
 
 void Winsock::onDisconnected()
@@ -253,7 +220,7 @@ void Winsock::onErrorOccurred(QAbstractSocket::SocketError socketError)
         return; // one failure, one event
     m_state = SocketState::Error;
     m_handshaking = false;
-    const QString description = m_testSink || !m_socket || m_socket->errorString().isEmpty()
+    const QString description = !m_socket || m_socket->errorString().isEmpty()
                                     ? QStringLiteral("The remote host closed the connection")
                                     : m_socket->errorString();
     emit error(socketError, description);

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "platform/SocketState.h"
-#include "platform/TlsReport.h"
+#include "platform/SocketElement.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -30,7 +29,7 @@
 // and the peer closing during it, is an error event with the handshake's own
 // text (state Error). A certificate that fails verification does not
 // stop the handshake: the faults are kept for the report (TlsSession).
-class Winsock : public QObject
+class Winsock : public SocketElement
 {
     Q_OBJECT
 public:
@@ -39,15 +38,11 @@ public:
     // talks to the peer (the TLS close alert).
     ~Winsock() override;
 
-    QString RemoteHost;
-    std::int32_t RemotePort = 0;
-    std::int32_t LocalPort = 0;
-
     // Starts resolving and connecting; the outcome arrives as Connect or Error.
-    void Connect();
+    void Connect() override;
     // Connect, and as soon as the connection stands, the TLS handshake with
     // RemoteHost as the name the certificate must carry.
-    void ConnectEncrypted();
+    void ConnectEncrypted() override;
     // Starts the TLS handshake on the open, unencrypted connection; peerName is
     // the host name typed, sent to the server (SNI) and checked against the
     // certificate. The outcome arrives as encrypted or error.
@@ -58,62 +53,41 @@ public:
     // are unread, PlainBytesPending(); the caller must also check what it has
     // read but not yet used. Plain bytes that arrive after this call are fed to
     // the handshake, which then fails: they never come out of GetData.
-    void StartClientEncryption(const QString &peerName);
+    void StartClientEncryption(const QString &peerName) override;
     // Received plain-text bytes that GetData has not handed out yet, including
     // the first bytes of a character that is not complete.
-    bool PlainBytesPending() const;
+    bool PlainBytesPending() const override;
     // The handshake has finished; everything read since was encrypted.
-    bool IsEncrypted() const { return m_encrypted; }
+    bool IsEncrypted() const override { return m_encrypted; }
     // The session and certificate of the finished handshake; empty before.
-    const TlsReport &TlsSession() const { return m_report; }
+    const TlsReport &TlsSession() const override { return m_report; }
     // Everything received so far, decoded from UTF-8; afterwards nothing is pending.
-    QString GetData();
+    QString GetData() override;
     // Queues Text as UTF-8 after whatever was queued before.
-    void SendData(const QString &Text);
+    void SendData(const QString &Text) override;
     // Hands what is queued to the network now rather than when the event
     // loop next runs (encrypted first, inside TLS).
-    void Flush();
-    SocketState State() const { return m_state; }
+    void Flush() override;
+    SocketState State() const override { return m_state; }
     // The address the connection reached, once connected.
-    QString RemoteHostIP() const
+    QString RemoteHostIP() const override
     {
         return m_socket ? m_socket->peerAddress().toString() : QString();
     }
-    // This end of the connection, once connected; null for a test peer.
-    QHostAddress LocalHostAddress() const
+    QHostAddress LocalHostAddress() const override
     {
         return m_socket ? m_socket->localAddress() : QHostAddress();
     }
     // Closes the connection at once; the state becomes Closed.
-    void Close();
+    void Close() override;
 
     // Bytes waiting to be read with GetData.
     qsizetype BytesReceived() const { return m_received.size(); }
 
-    // A peer played in the same process instead of over a network, so that
-    // the fuzzer can feed the engine millions of server streams: the element
-    // counts as connected, what it sends is appended to *sink, Receive hands
-    // it bytes as if read from the connection, and PeerClose ends it as a
-    // peer's close would. Connect and Close detach the peer again.
-    void AttachTestPeer(QByteArray *sink);
-    void Receive(const QByteArray &bytes);
-    void PeerClose();
-    // Ends a handshake begun by StartClientEncryption as if the peer had taken
-    // part in it; from then on the test peer's bytes count as decrypted.
-    void PeerEncrypted(const TlsReport &report);
-
-signals:
-    void connected();
-    void encrypted();
-    void dataArrival(std::int32_t bytesTotal);
-    void peerClosed();
-    // Qt's own value of the failure and its description.
-    void error(QAbstractSocket::SocketError error, const QString &description);
-    void sendProgress(std::int32_t bytesSent, std::int32_t bytesRemaining);
-
 private:
     void onStateChanged(QAbstractSocket::SocketState state);
     void onReadyRead();
+    void receive(const QByteArray &bytes);
     void onDisconnected();
     void onErrorOccurred(QAbstractSocket::SocketError socketError);
     void onBytesWritten(qint64 bytes);
@@ -141,5 +115,4 @@ private:
     bool m_encrypted = false;
     QList<QSslError> m_certificateFaults;
     TlsReport m_report;
-    QByteArray *m_testSink = nullptr;
 };

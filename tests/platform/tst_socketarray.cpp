@@ -1,6 +1,7 @@
 #include "TcpPeer.h"
 
 #include "platform/SocketArray.h"
+#include "support/PeerSocket.h"
 #include "util/RuntimeError.h"
 
 #include <QSignalSpy>
@@ -42,7 +43,7 @@ void tst_SocketArray::startsWithElementZeroOnly()
 {
     SocketArray array;
     QCOMPARE(array.Indexes(), Indexes{0});
-    const Winsock &model = array(0);
+    const SocketElement &model = array(0);
     QCOMPARE(model.State(), SocketState::Closed);
     QCOMPARE(model.RemoteHost, QString());
     QCOMPARE(model.RemotePort, 0);
@@ -170,14 +171,19 @@ void tst_SocketArray::eventsCarryTheirIndex()
     QCOMPARE(array(index).GetData(), QStringLiteral("221 Bye\r\n"));
     QCOMPARE(errors.count(), 1);
 
-    // The end of a handshake too (played by a test peer here).
+    // The end of a handshake too, on an element the array's maker made (a
+    // peer played by the test here).
     QSignalSpy encrypted(&array, &SocketArray::Encrypted);
-    QByteArray sink;
-    array(index).AttachTestPeer(&sink);
-    array(index).StartClientEncryption(QStringLiteral("localhost"));
-    array(index).PeerEncrypted(TlsReport{});
+    array.SetElementMaker([](QObject *parent) { return new PeerSocket(parent); });
+    const std::int16_t played = 90;
+    array.Load(played);
+    auto &playedPeer = dynamic_cast<PeerSocket &>(array(played));
+    playedPeer.Connect();
+    QTRY_VERIFY_WITH_TIMEOUT(playedPeer.State() == SocketState::Connected, 10000);
+    playedPeer.StartClientEncryption(QStringLiteral("localhost"));
+    playedPeer.PeerEncrypted(TlsReport{});
     QCOMPARE(encrypted.count(), 1);
-    QCOMPARE(encrypted.at(0).at(0).value<std::int16_t>(), index);
+    QCOMPARE(encrypted.at(0).at(0).value<std::int16_t>(), played);
 }
 
 void tst_SocketArray::unloadClosesTheConnectionSilently()
