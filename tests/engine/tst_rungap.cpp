@@ -1,6 +1,10 @@
 #include "support/EngineRun.h"
 #include "support/ScriptedServer.h"
 
+#include "engine/modQuendel_EmailClient.h"
+
+#include <functional>
+
 #include <QtTest>
 
 // A click before the monitor's tick has ended the run starts nothing. The
@@ -12,6 +16,8 @@ class tst_RunGap : public QObject
     Q_OBJECT
 private slots:
     void clickBeforeTheRunHasEnded();
+    void aRunStartsFromNothing_data();
+    void aRunStartsFromNothing();
 };
 
 void tst_RunGap::clickBeforeTheRunHasEnded()
@@ -36,6 +42,41 @@ void tst_RunGap::clickBeforeTheRunHasEnded()
 
     QCOMPARE(server.connections(), 1);
     QCOMPARE(run.boxTexts(), QStringList{QStringLiteral("Email Sent")});
+    QVERIFY(run.windowUnlocked());
+}
+
+namespace Engine = modQuendel_EmailClient;
+using LeftOver = std::function<void(Engine::RunState &)>;
+
+void tst_RunGap::aRunStartsFromNothing_data()
+{
+    QTest::addColumn<LeftOver>("leftOver");
+    QTest::newRow("a verdict box taken for open")
+        << LeftOver([](Engine::RunState &run) { run.MonitorBoxOpen = true; });
+    QTest::newRow("the last run's counts, step and reply") << LeftOver([](Engine::RunState &run) {
+        run.SentCount = 1;
+        run.ErrorCount = 2;
+        run.SmtpStep = Engine::Step::QuitSent;
+        run.SlotEnded[1] = true;
+        run.Reply.Append(QStringLiteral("250 stale"));
+        run.LastCommand = QStringLiteral("DATA");
+    });
+}
+
+// Whatever a run before left in the engine's state, the next Test click
+// starts a run of its own that ends as any other.
+void tst_RunGap::aRunStartsFromNothing()
+{
+    QFETCH(LeftOver, leftOver);
+    ScriptedServer server(ScriptedServer::AcceptingScript(false));
+    EngineRun run;
+    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {}, server.address());
+    leftOver(Engine::Run);
+
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd(5000));
+    QCOMPARE(run.boxTexts(), QStringList{QStringLiteral("Email Sent")});
+    QCOMPARE(Engine::SentCount, 1);
     QVERIFY(run.windowUnlocked());
 }
 
