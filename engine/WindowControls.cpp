@@ -28,6 +28,11 @@ void ForgetWindow(const WindowControls *window)
         g_window = nullptr;
 }
 
+QWidget *DialogOwner()
+{
+    return g_window ? g_window->DialogOwner() : nullptr;
+}
+
 SocketArray &Sockets()
 {
     return Window().Sockets();

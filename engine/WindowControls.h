@@ -50,6 +50,9 @@ void SetWindow(WindowControls *window);
 // Forgets the window, if it is that one: a window that goes leaves nothing behind.
 void ForgetWindow(const WindowControls *window);
 
+// The window as the owner of dialogs; none while there is no window (a
+// dialog then stands on its own).
+QWidget *DialogOwner();
 SocketArray &Sockets();
 LogControl &Log();
 QTimer &MonitorTimer();

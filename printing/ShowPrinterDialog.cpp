@@ -44,7 +44,7 @@ void ShowPrinterDialog(bool &cancelled)
                      PrintDialogFlags::ReturnDC);
     Printer().SetFollowDefault(false);
 
-    if (!dialog->Show(Module1::Window().DialogOwner())) {
+    if (!dialog->Show(Module1::DialogOwner())) {
         cancelled = true;
         return;
     }
