@@ -76,6 +76,14 @@ QSslSocket &Winsock::socket()
     connect(m_socket, &QAbstractSocket::errorOccurred, this, &Winsock::onErrorOccurred);
     connect(m_socket, &QIODevice::bytesWritten, this, &Winsock::onBytesWritten);
     connect(m_socket, &QSslSocket::encrypted, this, &Winsock::onEncrypted);
+    connect(m_socket, &QSslSocket::alertReceived, this,
+            [this](QSsl::AlertLevel level, QSsl::AlertType type, const QString &description) {
+                onAlert(true, level, type, description);
+            });
+    connect(m_socket, &QSslSocket::alertSent, this,
+            [this](QSsl::AlertLevel level, QSsl::AlertType type, const QString &description) {
+                onAlert(false, level, type, description);
+            });
     // Verification runs against the system's store and the name typed, but
     // its verdict only goes into the report: users test their own servers,
     // which often carry self-made certificates.
@@ -141,6 +149,7 @@ void Winsock::beginHandshake(const QString &peerName)
 {
     m_handshaking = true;
     m_certificateFaults.clear();
+    m_alert = TlsFailure();
     if (m_testSink)
         return; // the test peer ends it with PeerEncrypted or PeerClose
     m_socket->setPeerVerifyMode(QSslSocket::VerifyPeer);
@@ -164,6 +173,31 @@ void Winsock::resetSession()
     m_encrypted = false;
     m_certificateFaults.clear();
     m_report = TlsReport();
+    m_alert = TlsFailure();
+    m_failure = TlsFailure();
+}
+
+// A fatal alert ends the handshake; the first one, from either side, is its
+// cause. A warning is kept only until something weightier comes.
+void Winsock::onAlert(bool received, QSsl::AlertLevel level, QSsl::AlertType type,
+                      const QString &description)
+{
+    if (!m_handshaking || (m_alert.cause != TlsFailure::Cause::None && m_alert.fatal))
+        return;
+    m_alert.cause = received ? TlsFailure::Cause::AlertReceived : TlsFailure::Cause::AlertSent;
+    m_alert.alert = int(type);
+    m_alert.alertName = description;
+    m_alert.fatal = level != QSsl::AlertLevel::Warning;
+}
+
+void Winsock::noteHandshakeFailure(QAbstractSocket::SocketError socketError)
+{
+    m_failure = m_alert;
+    if (m_failure.cause == TlsFailure::Cause::None || !m_failure.fatal)
+        m_failure.cause = socketError == QAbstractSocket::RemoteHostClosedError
+                              ? TlsFailure::Cause::PeerClosed
+                              : TlsFailure::Cause::Other;
+    m_failure.libraryText = m_socket && !m_testSink ? m_socket->errorString() : QString();
 }
 
 QString Winsock::GetData()
@@ -280,6 +314,8 @@ void Winsock::onErrorOccurred(QAbstractSocket::SocketError socketError)
     if (m_state == SocketState::Error)
         return; // one failure, one event
     m_state = SocketState::Error;
+    if (m_handshaking)
+        noteHandshakeFailure(socketError);
     m_handshaking = false;
     const QString description = m_testSink || !m_socket || m_socket->errorString().isEmpty()
                                     ? QStringLiteral("The remote host closed the connection")
