@@ -152,7 +152,10 @@ void Winsock::beginHandshake(const QString &peerName)
     m_alert = TlsFailure();
     if (m_testSink)
         return; // the test peer ends it with PeerEncrypted or PeerClose
-    m_socket->setPeerVerifyMode(QSslSocket::VerifyPeer);
+    m_server = {RemoteHost, RemotePort, peerName};
+    const QSslConfiguration configuration = TlsSessions::ConfigurationFor(m_server);
+    m_offeredSession = !configuration.sessionTicket().isEmpty();
+    m_socket->setSslConfiguration(configuration);
     m_socket->setPeerVerifyName(peerName);
     m_socket->startClientEncryption();
 }
@@ -163,11 +166,31 @@ void Winsock::onEncrypted()
     m_encrypted = true;
     m_report = TlsReport::From(ProtocolName(*m_socket), m_socket->sessionCipher().name(),
                                m_socket->peerCertificateChain(), m_certificateFaults);
+    // A resumed session carries no certificate chain (a whole handshake
+    // always does), so verification has next to nothing to check: what it
+    // says about the certificate is the report of the handshake that made
+    // the session, for the same host, port and name.
+    const TlsReport *first = m_offeredSession ? TlsSessions::ReportFor(m_server) : nullptr;
+    if (first && m_socket->peerCertificateChain().isEmpty()) {
+        TlsReport resumed = *first;
+        resumed.protocol = m_report.protocol;
+        resumed.cipher = m_report.cipher;
+        m_report = resumed;
+    }
     emit encrypted();
+}
+
+// The session as the server left it: a TLS 1.3 server sends it after the
+// handshake, so it is taken when the connection ends.
+void Winsock::keepSession()
+{
+    if (m_encrypted && m_socket && !m_testSink)
+        TlsSessions::Keep(m_server, m_socket->sslConfiguration().sessionTicket(), m_report);
 }
 
 void Winsock::resetSession()
 {
+    m_offeredSession = false;
     m_implicitTls = false;
     m_handshaking = false;
     m_encrypted = false;
@@ -192,6 +215,8 @@ void Winsock::onAlert(bool received, QSsl::AlertLevel level, QSsl::AlertType typ
 
 void Winsock::noteHandshakeFailure(QAbstractSocket::SocketError socketError)
 {
+    if (m_offeredSession)
+        TlsSessions::Forget(m_server); // the next handshake starts afresh
     m_failure = m_alert;
     if (m_failure.cause == TlsFailure::Cause::None || !m_failure.fatal)
         m_failure.cause = socketError == QAbstractSocket::RemoteHostClosedError
@@ -228,6 +253,7 @@ void Winsock::Close()
     // What was queued still goes out (a last QUIT); what was not read is dropped.
     if (socketOpen())
         m_socket->flush();
+    keepSession();
     m_closing = true;
     if (m_socket)
         m_socket->abort();

@@ -3,6 +3,7 @@
 #include "platform/SocketState.h"
 #include "platform/TlsFailure.h"
 #include "platform/TlsReport.h"
+#include "platform/TlsSessions.h"
 
 #include <QByteArray>
 #include <QList>
@@ -120,6 +121,7 @@ private:
     void noteHandshakeFailure(QAbstractSocket::SocketError socketError);
     void beginHandshake(const QString &peerName);
     void resetSession();
+    void keepSession();
     QSslSocket &socket();
     bool socketOpen() const;
 
@@ -141,6 +143,8 @@ private:
     bool m_encrypted = false;
     QList<QSslError> m_certificateFaults;
     TlsReport m_report;
+    TlsSessions::Server m_server; // the server of the handshake, as the sessions know it
+    bool m_offeredSession = false;
     TlsFailure m_alert; // the first alert of the handshake, in either direction
     TlsFailure m_failure;
     QByteArray *m_testSink = nullptr;
