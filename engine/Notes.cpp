@@ -59,6 +59,15 @@ const auto OtherName = QStringLiteral("issued for another name than %1");
 const auto UnknownIssuer = QStringLiteral("its issuer is unknown to this computer");
 const auto Untrusted = QStringLiteral("%1");
 const auto HandshakeFailed = QStringLiteral("The TLS handshake with %1 port %2 failed (%3).");
+const auto AlertReceived = QStringLiteral("the server sent the %1 TLS alert %2, %3");
+const auto AlertSent = QStringLiteral("Vormant ended it with the %1 TLS alert %2, %3");
+const auto Fatal = QStringLiteral("fatal");
+const auto Warning = QStringLiteral("warning");
+const auto NoCommonVersion = QStringLiteral(": no TLS version both sides support");
+const auto NoCommonCipher = QStringLiteral(": no cipher or other setting both sides support");
+const auto ClosedMidHandshake =
+    QStringLiteral("the server closed the connection in the middle of the handshake");
+const auto NoReasonGiven = QStringLiteral("the TLS library gave no reason");
 const auto HandshakeTimedOut = QStringLiteral("The TLS handshake did not finish within %1.");
 const auto PlainTextAfterStartTls =
     QStringLiteral("The server sent more before the TLS handshake than its 220 to STARTTLS: "
@@ -255,6 +264,43 @@ void FailedWaiting()
     Note(Fill(Text::FailedWaiting, {g_lastCommand}));
 }
 
+namespace {
+// What two alert numbers mean for a user; the others speak for themselves.
+QString AlertMeaning(int alert)
+{
+    switch (alert) {
+    case 70: // protocol_version
+        return Text::NoCommonVersion;
+    case 40: // handshake_failure: no common cipher suite, group or signature scheme
+    case 71: // insufficient_security
+        return Text::NoCommonCipher;
+    default:
+        return {};
+    }
+}
+
+QString FailureReason(const TlsFailure &failure)
+{
+    switch (failure.cause) {
+    case TlsFailure::Cause::AlertReceived:
+    case TlsFailure::Cause::AlertSent:
+        return Fill(failure.cause == TlsFailure::Cause::AlertReceived ? Text::AlertReceived
+                                                                      : Text::AlertSent,
+                    {failure.fatal ? Text::Fatal : Text::Warning, QString::number(failure.alert),
+                     failure.alertName}) +
+               AlertMeaning(failure.alert);
+    case TlsFailure::Cause::PeerClosed:
+        return Text::ClosedMidHandshake;
+    case TlsFailure::Cause::None:
+    case TlsFailure::Cause::Other:
+        break;
+    }
+    // The socket's text ends in a colon when the library named no reason.
+    const QString text = failure.libraryText.trimmed();
+    return text.isEmpty() || text.endsWith(u':') ? Text::NoReasonGiven : text;
+}
+} // namespace
+
 void Encrypted(const TlsReport &report, const QString &hostTyped)
 {
     QString trust;
@@ -286,9 +332,9 @@ void Encrypted(const TlsReport &report, const QString &hostTyped)
                trust.isEmpty() ? hostTyped : trust}));
 }
 
-void HandshakeFailed(const QString &host, std::int32_t port, const QString &description)
+void HandshakeFailed(const QString &host, std::int32_t port, const TlsFailure &failure)
 {
-    Note(Fill(Text::HandshakeFailed, {host, QString::number(port), description}));
+    Note(Fill(Text::HandshakeFailed, {host, QString::number(port), FailureReason(failure)}));
 }
 
 void HandshakeTimedOut(int waitedMs)

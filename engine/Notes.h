@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/TlsFailure.h"
 #include "platform/TlsReport.h"
 
 #include <QString>
@@ -41,8 +42,8 @@ void FailedWaiting();
 // The TLS handshake has finished: protocol, cipher, the certificate and
 // whether it is trusted for the host typed.
 void Encrypted(const TlsReport &report, const QString &hostTyped);
-// The handshake failed (its own description), or did not finish in time.
-void HandshakeFailed(const QString &host, std::int32_t port, const QString &description);
+// The handshake failed, and why; or it did not finish in time.
+void HandshakeFailed(const QString &host, std::int32_t port, const TlsFailure &failure);
 void HandshakeTimedOut(int waitedMs);
 // The server sent more after its 220 to STARTTLS, before the handshake.
 void PlainTextAfterStartTls();

@@ -97,7 +97,7 @@ void OnSockError(std::int16_t Index, std::int32_t Number, const QString &Descrip
     if (SlotRunning(Index) && Sockets().Exists(Index)) {
         const Winsock &socket = Sockets()(Index);
         if (Handshaking)
-            Notes::HandshakeFailed(socket.RemoteHost, socket.RemotePort, Description);
+            Notes::HandshakeFailed(socket.RemoteHost, socket.RemotePort, socket.HandshakeFailure());
         else
             Notes::SocketError(Number, Description, socket.RemoteHost, socket.RemotePort);
     }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "platform/SocketState.h"
+#include "platform/TlsFailure.h"
 #include "platform/TlsReport.h"
+#include "platform/TlsSessions.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -67,6 +69,8 @@ public:
     bool IsEncrypted() const { return m_encrypted; }
     // The session and certificate of the finished handshake; empty before.
     const TlsReport &TlsSession() const { return m_report; }
+    // Why the last handshake failed; Cause::None until one has.
+    const TlsFailure &HandshakeFailure() const { return m_failure; }
     // Everything received so far, decoded from UTF-8; afterwards nothing is pending.
     QString GetData();
     // Queues Text as UTF-8 after whatever was queued before.
@@ -118,8 +122,12 @@ private:
     void onErrorOccurred(QAbstractSocket::SocketError socketError);
     void onBytesWritten(qint64 bytes);
     void onEncrypted();
+    void onAlert(bool received, QSsl::AlertLevel level, QSsl::AlertType type,
+                 const QString &description);
+    void noteHandshakeFailure(QAbstractSocket::SocketError socketError);
     void beginHandshake(const QString &peerName);
     void resetSession();
+    void keepSession();
     QSslSocket &socket();
     bool socketOpen() const;
 
@@ -141,5 +149,9 @@ private:
     bool m_encrypted = false;
     QList<QSslError> m_certificateFaults;
     TlsReport m_report;
+    TlsSessions::Server m_server; // the server of the handshake, as the sessions know it
+    bool m_offeredSession = false;
+    TlsFailure m_alert; // the first alert of the handshake, in either direction
+    TlsFailure m_failure;
     QByteArray *m_testSink = nullptr;
 };

@@ -908,23 +908,40 @@ void tst_Dialogue::startTls_data()
         << int(Kind::Signed) << generous << upToTls << Failed
         << QStringLiteral("C:The server sent more before the TLS handshake than its 220 to "
                           "STARTTLS: Vormant trusts nothing sent unencrypted and stopped.");
-    QTest::newRow("garbage instead of a handshake")
-        << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::Garbage)} << int(Kind::Signed)
-        << generous << upToTls << Failed
-        << QStringLiteral("C:The TLS handshake with 127.0.0.1 port {port} failed (");
-    QTest::newRow("close in the middle of the handshake")
-        << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::CloseMidway)}
-        << int(Kind::Signed) << generous << upToTls << Failed
-        << QStringLiteral("C:The TLS handshake with 127.0.0.1 port {port} failed (");
+    // A failed handshake says why; `failed (` is followed by the reason.
+    const QString failed =
+        QStringLiteral("C:The TLS handshake with 127.0.0.1 port {port} failed (");
+    const struct
+    {
+        const char *name;
+        Tls tls;
+        Kind kind;
+        const char *reason; // the whole reason, or its start when the library's text follows
+    } failures[] = {
+        {"garbage instead of a handshake", Tls::Garbage, Kind::Signed,
+         "Error during SSL handshake: "},
+        {"close in the middle of the handshake", Tls::CloseMidway, Kind::Signed,
+         "the server closed the connection in the middle of the handshake)."},
+        {"TLS 1.0 only", Tls::V1_0Only, Kind::Signed,
+         "the server sent the fatal TLS alert 70, protocol version: no TLS version both sides "
+         "support)."},
+        {"alert 80 at once", Tls::AlertAtOnce, Kind::SelfSigned,
+         "the server sent the fatal TLS alert 80, internal error)."},
+        // The library's own text is empty here: the certificate's fault and the
+        // alert together leave it nothing to say.
+        {"alert 80 after the ServerHello and Certificate", Tls::AlertAfterHello, Kind::SelfSigned,
+         "the server sent the fatal TLS alert 80, internal error)."},
+    };
+    for (const auto &failure : failures) {
+        QTest::addRow("%s", failure.name)
+            << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n", failure.tls)}
+            << int(failure.kind) << generous << upToTls << Failed
+            << failed + QString::fromLatin1(failure.reason);
+    }
     QTest::newRow("handshake that never finishes")
         << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::Stall)} << int(Kind::Signed)
         << 700 << upToTls << Failed
         << QStringLiteral("C:The TLS handshake did not finish within 700 ms.");
-    QTest::newRow("TLS 1.0 only") << offer +
-                                         Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::V1_0Only)}
-                                  << int(Kind::Signed) << generous << upToTls << Failed
-                                  << QStringLiteral(
-                                         "C:The TLS handshake with 127.0.0.1 port {port} failed (");
 }
 
 void tst_Dialogue::startTls()
@@ -961,6 +978,11 @@ void tst_Dialogue::startTls()
                          line.endsWith(note);
     });
     QVERIFY2(found, qPrintable(log.join(u'\n')));
+    // No note leaves its reason out.
+    for (const QString &line : log) {
+        QVERIFY2(!line.contains(QStringLiteral("()")) && !line.contains(QStringLiteral(": )")),
+                 qPrintable(line));
+    }
     // A certificate is reported once, right after the handshake, before EHLO goes again.
     if (boxes == Sent) {
         const auto isReport = [](const QString &line) {
