@@ -45,6 +45,10 @@ void HandshakeTimedOut(int waitedMs);
 void PlainTextAfterStartTls();
 // The password went to a server that offers no STARTTLS, unencrypted.
 void PasswordUnencrypted();
+// A reply took that many milliseconds, longer than a reply should.
+void ReplyTook(qint64 milliseconds);
+// What to try next, after the note it explains; nothing for an empty text.
+void Hint(const QString &text);
 // The whole dialogue succeeded in that many milliseconds.
 void DialogueTook(qint64 milliseconds);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/frmMain.h"
+#include "support/MxResolver.h"
 
 #include <QList>
 #include <QString>
@@ -50,6 +51,8 @@ public:
     bool windowUnlocked() const;
 
 private:
+    // A run looks up no MX records unless its test gives a resolver of its own.
+    const MxResolver m_noLookups;
     std::unique_ptr<frmMain> m_window;
     QList<Box> m_boxes;
     int m_programEnds = 0;
