@@ -1,3 +1,8 @@
+#include "support/DnsServer.h"
+#include "support/EngineRun.h"
+#include "support/MxResolver.h"
+#include "support/ScriptedServer.h"
+
 #include "engine/Hints.h"
 
 #include <QtTest>
@@ -16,6 +21,8 @@ private slots:
     void mailHosts();
     void enhancedCode_data();
     void enhancedCode();
+    void mailHostsOfARun_data();
+    void mailHostsOfARun();
 };
 
 using Hints::Event;
@@ -379,6 +386,115 @@ void tst_Hints::enhancedCode()
     QFETCH(QString, reply);
     QFETCH(QString, code);
     QCOMPARE(Hints::EnhancedCode(reply), code);
+}
+
+namespace {
+enum class Resolver { Answers, NeverAnswers };
+// Long enough for a loopback DNS server under load; short enough that the
+// resolver's own give-up after a silent server (ten seconds) stands out.
+constexpr int MxDeadlineMs = 1500;
+
+Script RefusingRecipient(const QByteArray &greeting, const QByteArray &refusal)
+{
+    using S = ScriptedServer;
+    return {S::Say(greeting), S::Say("250 mx.test\r\n"), S::Say("250 2.1.0 Ok\r\n"),
+            S::Say(refusal)};
+}
+} // namespace
+
+Q_DECLARE_METATYPE(Resolver)
+
+// Where the recipient's mail goes, from a real DNS server on the loopback:
+// the log ends with the note, its hint, and the domain's mail hosts.
+void tst_Hints::mailHostsOfARun_data()
+{
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<QString>("server"); // empty: the scripted server
+    QTest::addColumn<QString>("recipient");
+    QTest::addColumn<Resolver>("resolver");
+    QTest::addColumn<QStringList>("end");
+
+    const QString relayHint =
+        QStringLiteral("C:Hint: the server does not pass mail on to example.org for a client that "
+                       "has not logged in: type your user name and password, or send to an "
+                       "address at a domain the server takes mail for.");
+    const QString mailHosts =
+        QStringLiteral("C:Hint: mail for example.org is received by mx1.example.org (10), "
+                       "mx2.example.org (20): to test delivery, type one of them as the server.");
+
+    QTest::newRow("Postfix refuses to relay")
+        << RefusingRecipient("220 mx.test ESMTP Postfix (Debian/GNU)\r\n",
+                             "454 4.7.1 <bob@example.org>: Relay access denied\r\n")
+        << QString() << "bob@example.org" << Resolver::Answers
+        << QStringList{"W:QUIT", "C:The server refused RCPT TO (454).", relayHint, mailHosts};
+    QTest::newRow("Exim refuses to relay, the resolver never answers")
+        << RefusingRecipient("220 mx.test ESMTP Exim 4.96\r\n", "550 relay not permitted\r\n")
+        << QString() << "bob@example.org" << Resolver::NeverAnswers
+        << QStringList{"W:QUIT", "C:The server refused RCPT TO (550).", relayHint};
+    QTest::newRow("aiosmtpd refuses to relay to a domain without MX records")
+        << RefusingRecipient("220 mx.test aiosmtpd\r\n",
+                             "554 5.7.1 <bob@nomx.example>: Relay access denied\r\n")
+        << QString() << "bob@nomx.example" << Resolver::Answers
+        << QStringList{"C:The server refused RCPT TO (554).",
+                       QString(relayHint).replace(QStringLiteral("example.org"),
+                                                  QStringLiteral("nomx.example"))};
+    QTest::newRow("nothing listens on port 25")
+        << Script{} << "127.0.0.1"
+        << "bob@example.org" << Resolver::Answers
+        << QStringList{"C:Connection refused by 127.0.0.1 port {port}: no mail server listens "
+                       "there (Connection refused).",
+                       "C:Hint: the server probably takes mail from its users on another port: "
+                       "type 127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS), with your user "
+                       "name and password.",
+                       mailHosts};
+    QTest::newRow("the server typed is a mail domain without an address")
+        << Script{} << "example.org"
+        << "bob@example.org" << Resolver::Answers
+        << QStringList{"C:The host \"example.org\" was not found: check the server name (Host "
+                       "not found).",
+                       "C:Hint: example.org is a mail domain without an address of its own: its "
+                       "mail is received by mx1.example.org (10), mx2.example.org (20); type one "
+                       "of them as the server."};
+}
+
+void tst_Hints::mailHostsOfARun()
+{
+    QFETCH(Script, script);
+    QFETCH(QString, server);
+    QFETCH(QString, recipient);
+    QFETCH(Resolver, resolver);
+    QFETCH(QStringList, end);
+
+    DnsServer dns({{QStringLiteral("example.org"), QStringLiteral("mx2.example.org"), 20},
+                   {QStringLiteral("example.org"), QStringLiteral("mx1.example.org"), 10}},
+                  {QStringLiteral("example"), QStringLiteral("example.org")});
+    if (!dns.error().isEmpty())
+        QSKIP(qPrintable(dns.error()));
+    if (resolver == Resolver::NeverAnswers)
+        dns.stopAnswering();
+
+    ScriptedServer scripted(script);
+    EngineRun run;
+    const MxResolver mx(DnsServer::address(), MxDeadlineMs);
+    run.fill(QStringLiteral("Hello"), recipient, {}, {},
+             server.isEmpty() ? scripted.address() : server);
+    QElapsedTimer clock;
+    clock.start();
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd(30000));
+    const qint64 took = clock.elapsed();
+
+    QCOMPARE(run.boxTexts(), QStringList{QStringLiteral("SMTP Error!")});
+    const QStringList log = run.logLines();
+    QVERIFY2(log.size() >= end.size(), qPrintable(log.join(u'\n')));
+    QCOMPARE(log.mid(log.size() - end.size()), end);
+    // A resolver that never answers holds the verdict back until the
+    // deadline, and not longer.
+    if (resolver == Resolver::NeverAnswers) {
+        QVERIFY2(took >= MxDeadlineMs, qPrintable(QString::number(took)));
+        QVERIFY2(took < MxDeadlineMs + 4000, qPrintable(QString::number(took)));
+    }
+    QVERIFY(run.windowUnlocked());
 }
 
 QTEST_MAIN(tst_Hints)

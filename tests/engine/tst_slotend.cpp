@@ -223,6 +223,23 @@ void tst_SlotEnd::endings_data()
         << QStringList{"W:Subject: Vormant", "W:.",
                        QStringLiteral("C:No reply to the message within 300 ms.")}
         << Failed;
+    // A slow step gets a note with its time, and the hint of what makes it slow.
+    Turn slowGreeting = S::Say("554 5.7.1 Service unavailable; client [127.0.0.1] blocked\r\n");
+    slowGreeting.delayMs = 1200;
+    QTest::newRow("slow greeting that refuses the session")
+        << Script{slowGreeting} << false << 0 << 0 << quit
+        << QStringList{"Y:554 5.7.1 Service unavailable; client [127.0.0.1] blocked",
+                       "",
+                       "C:The greeting took # seconds.",
+                       "C:Hint: a greeting this slow is probably the server looking up this "
+                       "computer's name (reverse DNS), or a deliberate pause against spam; mail "
+                       "programs with short time-outs give up on it.",
+                       "W:QUIT",
+                       "C:The server refused the session in its greeting (554).",
+                       "C:Hint: the server probably refuses this computer's address, by its policy "
+                       "(a home or dynamic address) or because the address is on a block list: "
+                       "test from another network, or ask the server's administrator."}
+        << Failed;
     // A reply that trickles in does not buy itself more time.
     QTest::newRow("greeting trickles in slower than the limit")
         << Script{S::SayInPieces("220 " + QByteArray(60, 'z') + "\r\n", 1, 40)} << false << 500 << 0
@@ -273,10 +290,10 @@ void tst_SlotEnd::endings()
 
 void tst_SlotEnd::dataReplyHasTheLongerLimit()
 {
-    // Every other reply has 300 ms, the reply to "." comes after a second.
+    // Every other reply has 300 ms, the reply to "." comes after more than a second.
     const ReplyTimeouts timeouts(300, 60000);
     Turn late = ScriptedServer::Say("250 queued at last\r\n");
-    late.delayMs = 1000;
+    late.delayMs = 1200;
     ScriptedServer server(Accepting(5, late));
     EngineRun run;
     run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {}, server.address());
@@ -284,7 +301,14 @@ void tst_SlotEnd::dataReplyHasTheLongerLimit()
     QVERIFY(run.waitForRunEnd());
 
     QCOMPARE(server.commands(), FullDialogue);
-    QVERIFY(run.logLines().contains(QStringLiteral("Y:250 queued at last")));
+    // A successful run, too, notes a slow step.
+    const QStringList log = run.logLines();
+    const qsizetype queued = log.indexOf(QStringLiteral("Y:250 queued at last"));
+    QVERIFY2(queued > 0, qPrintable(log.join(u'|')));
+    QCOMPARE(log.mid(queued + 1, 3),
+             (QStringList{"", "C:The reply to the message took # seconds.",
+                          "C:Hint: a reply this slow to the end of the data is probably the "
+                          "server's content filter (spam and virus checks) at work."}));
     QCOMPARE(run.boxTexts(), Sent);
 }
 

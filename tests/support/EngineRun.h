@@ -44,7 +44,7 @@ public:
     // The log line by line: "W:" white text, "Y:" yellow text, "C:" the
     // tool's cyan notes, "?:" anything else; an empty line is "". The port of
     // the server typed reads "{port}" in the notes, and the
-    // time the dialogue took reads "#".
+    // time the dialogue or a slow reply took reads "#".
     QStringList logLines() const;
 
     // The window is idle: Test and the five fields enabled, fields white.
