@@ -208,6 +208,14 @@ bool Says(const QString &reply, const QStringList &words)
     return false;
 }
 
+// OpenSSL's words for a peer that offers no protocol version or cipher it accepts.
+QStringList TooOldForTls()
+{
+    return {QStringLiteral("unsupported protocol"),   QStringLiteral("protocol version"),
+            QStringLiteral("no protocols available"), QStringLiteral("version too low"),
+            QStringLiteral("no shared cipher"),       QStringLiteral("no ciphers available")};
+}
+
 Cause AfterConnectionFailure(const Evidence &e)
 {
     if (!WithoutSchemeOrPath(e.serverField).isEmpty())
@@ -315,7 +323,9 @@ Cause Diagnose(const Evidence &e)
     case Event::Refused:
         return AfterRefusal(e);
     case Event::HandshakeFailed:
-        return e.implicitTls ? Cause::NoTlsFromTheStart : Cause::TlsTooOld;
+        if (e.implicitTls)
+            return Cause::NoTlsFromTheStart;
+        return Says(e.errorText, TooOldForTls()) ? Cause::TlsTooOld : Cause::None;
     case Event::CertificateOtherName:
         return e.certificateName.isEmpty() ? Cause::None : Cause::CertificateName;
     case Event::CertificateUnknownIssuer:

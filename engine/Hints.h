@@ -57,6 +57,7 @@ struct Evidence
     bool domainIsServers = false; // the recipient's domain is the server's own name
     bool implicitTls = false;     // TLS from the start (port 465)
     QString certificateName;      // the name the server's certificate is issued for
+    QString errorText;            // the socket's own description of a failed handshake
 };
 
 struct Hint

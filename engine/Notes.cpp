@@ -287,7 +287,7 @@ void Encrypted(const TlsReport &report, const QString &hostTyped)
 void HandshakeFailed(const QString &host, std::int32_t port, const QString &description)
 {
     Note(Fill(Text::HandshakeFailed, {host, QString::number(port), description}));
-    RunEvidence::HintAfter(Hints::Event::HandshakeFailed);
+    RunEvidence::HintAfterHandshakeFailure(description);
 }
 
 void HandshakeTimedOut(int waitedMs)

@@ -150,9 +150,10 @@ void Encrypted(const TlsReport &report)
         HintAfter(Hints::Event::CertificateUnknownIssuer);
 }
 
-void HintAfter(Hints::Event event)
+void HintAfter(Hints::Event event, const QString &errorText)
 {
-    const Hints::Evidence evidence = EvidenceOf(event);
+    Hints::Evidence evidence = EvidenceOf(event);
+    evidence.errorText = errorText;
     const Hints::Hint hint = Hints::Choose(evidence);
     Notes::Hint(hint.text);
     // A name typed as the server that has no address may be a mail domain.
@@ -163,6 +164,11 @@ void HintAfter(Hints::Event event)
     if (hint.lookUpRecipientMx)
         MxLookup::Start(Hints::DomainOf(evidence.recipient), MxLookup::Subject::Recipient,
                         evidence.host);
+}
+
+void HintAfterHandshakeFailure(const QString &description)
+{
+    HintAfter(Hints::Event::HandshakeFailed, description);
 }
 
 void HintAfterConnectionError(std::int32_t number)

@@ -24,8 +24,10 @@ void Encrypted(const TlsReport &report);
 
 // The hint for what the log has just noted, if the evidence points to a
 // cause; the MX lookups that would explain it start too.
-void HintAfter(Hints::Event event);
+void HintAfter(Hints::Event event, const QString &errorText = {});
 // The connection failed before the greeting with this socket error number.
 void HintAfterConnectionError(std::int32_t number);
+// The TLS handshake failed; the socket describes why in its own words.
+void HintAfterHandshakeFailure(const QString &description);
 
 } // namespace RunEvidence

@@ -273,8 +273,12 @@ void tst_Hints::choice_data()
     implicit.implicitTls = true;
     QTest::newRow("handshake on 465 fails")
         << implicit << "does not speak TLS from the start on port 465: type mx.test:587" << false;
-    QTest::newRow("handshake after STARTTLS fails")
-        << Base(Event::HandshakeFailed, Stage::StartTls) << "TLS 1.2 or later" << false;
+    Hints::Evidence tooOld = Base(Event::HandshakeFailed, Stage::StartTls);
+    tooOld.errorText = QStringLiteral("error:0A000102:SSL routines::unsupported protocol");
+    QTest::newRow("handshake after STARTTLS: a protocol too old")
+        << tooOld << "TLS 1.2 or later" << false;
+    tooOld.errorText = QStringLiteral("The remote host closed the connection");
+    QTest::newRow("handshake after STARTTLS: a close, nothing known") << tooOld << "" << false;
     Hints::Evidence otherName = Base(Event::CertificateOtherName, Stage::StartTls);
     otherName.certificateName = QStringLiteral("mail.example.org");
     QTest::newRow("certificate for another name")
@@ -489,9 +493,9 @@ void tst_Hints::mailHostsOfARun()
     QVERIFY2(log.size() >= end.size(), qPrintable(log.join(u'\n')));
     QCOMPARE(log.mid(log.size() - end.size()), end);
     // A resolver that never answers holds the verdict back until the
-    // deadline, and not longer.
+    // deadline (a coarse timer may end it 5 % early), and not longer.
     if (resolver == Resolver::NeverAnswers) {
-        QVERIFY2(took >= MxDeadlineMs, qPrintable(QString::number(took)));
+        QVERIFY2(took >= MxDeadlineMs * 95 / 100, qPrintable(QString::number(took)));
         QVERIFY2(took < MxDeadlineMs + 4000, qPrintable(QString::number(took)));
     }
     QVERIFY(run.windowUnlocked());
