@@ -11,6 +11,7 @@ std::int32_t SmtpStep = 0;
 
 ReplyFramer Reply;
 bool EhloSent = false;
+QString GreetingReply;
 bool ImplicitTls = false;
 bool Handshaking = false;
 std::array<bool, MaxSlots + 1> SlotEnded{};

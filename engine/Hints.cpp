@@ -322,6 +322,8 @@ Cause Diagnose(const Evidence &e)
         return AfterConnectionFailure(e);
     case Event::Refused:
         return AfterRefusal(e);
+    case Event::NoUsableLogin:
+        return Cause::NoCommonMechanism;
     case Event::HandshakeFailed:
         if (e.implicitTls)
             return Cause::NoTlsFromTheStart;

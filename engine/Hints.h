@@ -32,6 +32,7 @@ enum class Event {
     ConnectFailed, // any other failure to connect
     NotStarted,    // the connection could not even be started (the field is unusable)
     Refused,       // a reply refused what was last sent
+    NoUsableLogin, // the EHLO reply offers no login mechanism that Vormant speaks
     HandshakeFailed,
     CertificateOtherName,
     CertificateUnknownIssuer,

@@ -63,6 +63,7 @@ void ConnectPendingSlots()
             StepDone = false;
             Reply.Clear();
             EhloSent = false;
+            GreetingReply.clear();
             SlotEnded.at(std::size_t(i)) = false;
             Notes::SetLastCommand({});
 

@@ -66,9 +66,17 @@ const auto PlainTextAfterStartTls =
                    "Vormant trusts nothing sent unencrypted and stopped.");
 const auto PasswordUnencrypted =
     QStringLiteral("The server offers no STARTTLS: the user name and password went unencrypted.");
+const auto NoUsableLogin =
+    QStringLiteral("The server offers no login Vormant can use (AUTH %1): Vormant logs in with "
+                   "LOGIN or PLAIN.");
+const auto NoMechanism = QStringLiteral("none");
+const auto SmtpUtf8NotOffered = QStringLiteral(
+    "The recipient's address has characters beyond ASCII before its \"@\": that needs "
+    "SMTPUTF8, which this server does not offer. Nothing was sent to the recipient.");
 const auto StartTls = QStringLiteral("STARTTLS");
 const auto Helo = QStringLiteral("HELO");
 const auto AuthLogin = QStringLiteral("AUTH LOGIN");
+const auto AuthPlain = QStringLiteral("AUTH PLAIN");
 const auto UserName = QStringLiteral("the user name");
 const auto Password = QStringLiteral("the password");
 const auto MailFrom = QStringLiteral("MAIL FROM");
@@ -168,6 +176,11 @@ QString CommandName(std::int32_t step)
     }
 }
 
+QString AuthPlainName()
+{
+    return Text::AuthPlain;
+}
+
 void Connected(const QString &address, std::int32_t port, const QString &hostTyped)
 {
     // An address typed as the server needs no second mention.
@@ -236,8 +249,11 @@ void NotAnSmtpReply()
 
 void Refused(const QString &code)
 {
-    const bool credentials =
-        code == u"535" || g_lastCommand == Text::UserName || g_lastCommand == Text::Password;
+    // A refused AUTH LOGIN is about the command: no user name or password
+    // had gone out yet, whatever its code says.
+    const bool credentials = (code == u"535" && g_lastCommand != Text::AuthLogin) ||
+                             g_lastCommand == Text::UserName || g_lastCommand == Text::Password ||
+                             g_lastCommand == Text::AuthPlain;
     if (AwaitingGreeting())
         Note(Fill(Text::RefusedGreeting, {code}));
     else if (credentials)
@@ -317,6 +333,18 @@ void Hint(const QString &text)
 {
     if (!text.isEmpty())
         Note(Fill(Text::Hint, {text}));
+}
+
+void NoUsableLogin(const QStringList &mechanisms)
+{
+    Note(Fill(Text::NoUsableLogin,
+              {mechanisms.isEmpty() ? Text::NoMechanism : mechanisms.join(u' ')}));
+    RunEvidence::HintAfter(Hints::Event::NoUsableLogin);
+}
+
+void SmtpUtf8NotOffered()
+{
+    Note(Text::SmtpUtf8NotOffered);
 }
 
 void DialogueTook(qint64 milliseconds)

@@ -3,6 +3,7 @@
 #include "platform/TlsReport.h"
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 // The tool's own notes in the log: one cyan line each, between or after the
@@ -16,6 +17,8 @@ void SetLastCommand(const QString &label);
 QString LastCommand();
 // How notes name the command of a dialogue step.
 QString CommandName(std::int32_t step);
+// How notes name AUTH PLAIN, which carries the user name and password along.
+QString AuthPlainName();
 
 // The connection is made: which address and port were reached.
 void Connected(const QString &address, std::int32_t port, const QString &hostTyped);
@@ -49,6 +52,10 @@ void PasswordUnencrypted();
 void ReplyTook(qint64 milliseconds);
 // What to try next, after the note it explains; nothing for an empty text.
 void Hint(const QString &text);
+// The server's AUTH line lists neither LOGIN nor PLAIN, only these.
+void NoUsableLogin(const QStringList &mechanisms);
+// The recipient's local part is not ASCII and the server offers no SMTPUTF8.
+void SmtpUtf8NotOffered();
 // The whole dialogue succeeded in that many milliseconds.
 void DialogueTook(qint64 milliseconds);
 

@@ -1,5 +1,7 @@
 #include "engine/ServerAddress.h"
 
+#include "engine/MessageText.h"
+
 #include <algorithm>
 
 namespace {
@@ -36,12 +38,12 @@ ServerAddress ParseServerAddress(const QString &field)
     // One colon separates a port; more than one is an IPv6 address.
     if (field.count(u':') == 1) {
         const qsizetype colon = field.indexOf(u':');
-        address.host = field.left(colon);
+        address.host = AsciiDomain(field.left(colon));
         address.valid = ParsePort(field.mid(colon + 1), address.port);
         return address;
     }
 
-    address.host = field;
+    address.host = AsciiDomain(field);
     address.valid = true;
     return address;
 }

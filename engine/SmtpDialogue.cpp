@@ -1,5 +1,6 @@
 #include "app/Module1.h"
 #include "app/WindowParts.h"
+#include "engine/MessageData.h"
 #include "engine/MessageText.h"
 #include "engine/Notes.h"
 #include "engine/ReplyDeadline.h"
@@ -10,9 +11,13 @@
 #include "util/Base64.h"
 #include "util/Colors.h"
 
+#include <QDateTime>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QUuid>
 
 #include <algorithm>
+#include <optional>
 
 using namespace Module1;
 
@@ -74,42 +79,153 @@ void Command(std::int16_t Index, const QString &text)
     Send(Index, text);
 }
 
+// The mechanisms the AUTH lines of an EHLO reply list, in capitals, as far
+// as they are mechanism names (RFC 4422 3.1); nullopt without an AUTH line.
+// The old form "AUTH=..." counts as well.
+std::optional<QStringList> AuthMechanisms(const QString &ehloReply)
+{
+    static const QRegularExpression mechanism(QStringLiteral("^[A-Z0-9_-]{1,20}$"));
+    std::optional<QStringList> found;
+    const QStringList lines = ehloReply.split(u'\n');
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        QStringList words = lines.at(i).trimmed().mid(4).toUpper().split(u' ', Qt::SkipEmptyParts);
+        if (words.isEmpty())
+            continue;
+        if (words.first().startsWith(QStringLiteral("AUTH=")))
+            words.first() = words.first().mid(5);
+        else if (words.first() == u"AUTH")
+            words.removeFirst();
+        else
+            continue;
+        if (!found)
+            found = QStringList();
+        for (const QString &word : std::as_const(words)) {
+            if (mechanism.match(word).hasMatch() && !found->contains(word))
+                found->append(word);
+        }
+    }
+    return found;
+}
+
+QString Greeting(std::int16_t Index, bool ehlo)
+{
+    return (ehlo ? QStringLiteral("EHLO ") : QStringLiteral("HELO ")) +
+           AddressLiteral(Module1::Sockets()(Index).LocalHostAddress()) + CRLF;
+}
+
+QString Recipient(std::int16_t Index)
+{
+    return Trim(MailToAt(Index));
+}
+
+QString Sender()
+{
+    return ReversePath(SmtpUser, LoggingIn());
+}
+
+bool NeedsUtf8(std::int16_t Index)
+{
+    return NeedsSmtpUtf8(Recipient(Index)) || NeedsSmtpUtf8(Sender());
+}
+
 void SendMessage(std::int16_t Index)
 {
-    const QString &to = MailToAt(Index);
-    Send(Index, QStringLiteral("From:") + QStringLiteral("Vormant") + QStringLiteral(" <") +
-                    MailFrom + QStringLiteral(">") + CRLF);
-    Send(Index, QStringLiteral("To:") + LocalPart(to) + QStringLiteral(" <") + to +
-                    QStringLiteral(">") + CRLF);
+    Winsock &socket = Module1::Sockets()(Index);
+    MessageFields fields;
+    fields.recipient = Recipient(Index);
+    fields.sender = Sender();
+    fields.serverName = socket.RemoteHost;
+    fields.subject = MailSubject;
+    fields.text = QStringLiteral("Test Message Sent: ") + DateText() + QStringLiteral("-") +
+                  TimeText() + u'\n' + MailBody + u'\n';
+    fields.date = QDateTime::currentDateTime();
+    fields.uniqueId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    // The log shows the subject and the end of the data, not the whole text.
     LogText(Colors::White, QStringLiteral("Subject: ") + MailSubject + CRLF);
-    Send(Index, QStringLiteral("Subject:") + MailSubject + CRLF + CRLF);
-    Send(Index, QStringLiteral("Test Message Sent: ") + DateText() + QStringLiteral("-") +
-                    TimeText() + CRLF + BodyForWire(MailBody) + CRLF + CRLF);
     LogText(Colors::White, QStringLiteral(".") + CRLF);
-    Send(Index, QStringLiteral(".") + CRLF);
+    Send(Index, MessageData(fields));
+}
+
+// QUIT goes out, and the connection closes without waiting for its answer.
+void QuitAfterRefusal(std::int16_t Index)
+{
+    if (Module1::Sockets()(Index).State() == SocketState::Connected)
+        Command(Index, QStringLiteral("QUIT") + CRLF);
+}
+
+// The client cannot go on with what the server offers: the session ends
+// the polite way, and the note says why.
+template <typename Note> void GiveUp(std::int16_t Index, Note note)
+{
+    QuitAfterRefusal(Index);
+    note();
+    EndDialogue(Index);
+}
+
+// The login the EHLO reply allows (RFC 4954): AUTH LOGIN when it is listed
+// or no AUTH line says otherwise; AUTH PLAIN with the credentials in its
+// initial response (RFC 4616) when only that is; else the run ends.
+// Returns false when nothing was sent.
+bool SendAuth(std::int16_t Index)
+{
+    const std::optional<QStringList> offered = AuthMechanisms(GreetingReply);
+    if (!offered || offered->contains(QStringLiteral("LOGIN"))) {
+        Command(Index, QStringLiteral("AUTH LOGIN") + CRLF);
+        Notes::SetLastCommand(Notes::CommandName(Step::AuthLogin));
+        SmtpStep = Step::UserName;
+        return true;
+    }
+    if (!offered->contains(QStringLiteral("PLAIN"))) {
+        GiveUp(Index, [&offered] { Notes::NoUsableLogin(*offered); });
+        return false;
+    }
+    const QString response = QString(QChar(0)) + SmtpUser + QChar(0) + SmtpPass;
+    LogText(Colors::White, QStringLiteral("AUTH PLAIN ") + PasswordMask + CRLF);
+    Send(Index, QStringLiteral("AUTH PLAIN ") + Base64Encode(response) + CRLF);
+    if (!Module1::Sockets()(Index).IsEncrypted())
+        Notes::PasswordUnencrypted();
+    Notes::SetLastCommand(Notes::AuthPlainName());
+    SmtpStep = Step::MailFrom;
+    return true;
+}
+
+// MAIL FROM, with SMTPUTF8 when an address needs it (RFC 6531 3.4). Returns
+// false when the server does not offer it and nothing was sent.
+bool SendMailFrom(std::int16_t Index)
+{
+    const bool utf8 = NeedsUtf8(Index);
+    if (utf8 && !Offers(GreetingReply, QStringLiteral("SMTPUTF8"))) {
+        GiveUp(Index, Notes::SmtpUtf8NotOffered);
+        return false;
+    }
+    Command(Index, QStringLiteral("MAIL FROM:<") + Sender() + QStringLiteral(">") +
+                       (utf8 ? QStringLiteral(" SMTPUTF8") : QString()) + CRLF);
+    Notes::SetLastCommand(Notes::CommandName(Step::MailFrom));
+    SmtpStep = Step::RcptTo;
+    return true;
 }
 
 // Sends the command of the current step and moves to the next one.
 void SendStepCommand(std::int16_t Index)
 {
-    const QString local = LocalPart(MailToAt(Index));
     const std::int32_t sending = SmtpStep;
-    const bool ehlo = SmtpStep == Step::Helo && LoggingIn();
     switch (SmtpStep) {
     case Step::Helo:
-        // AUTH is an extension: a client that logs in greets with EHLO (RFC 4954).
-        EhloSent = LoggingIn();
-        Command(Index,
-                (EhloSent ? QStringLiteral("EHLO ") : QStringLiteral("HELO ")) + local + CRLF);
-        SmtpStep = LoggingIn() ? Step::AuthLogin : Step::MailFrom;
+        // AUTH and SMTPUTF8 are extensions: a client that needs one greets
+        // with EHLO (RFC 4954, RFC 6531).
+        EhloSent = LoggingIn() || NeedsUtf8(Index);
+        Command(Index, Greeting(Index, EhloSent));
+        SmtpStep = EhloSent ? Step::AuthLogin : Step::MailFrom;
+        Notes::SetLastCommand(EhloSent ? QStringLiteral("EHLO") : Notes::CommandName(sending));
         break;
     case Step::AuthLogin:
-        Command(Index, QStringLiteral("AUTH LOGIN") + CRLF);
-        SmtpStep = Step::UserName;
+        if (LoggingIn() ? !SendAuth(Index) : !SendMailFrom(Index))
+            return;
         break;
     case Step::UserName:
         Command(Index, Base64Encode(SmtpUser) + CRLF);
         SmtpStep = Step::Password;
+        Notes::SetLastCommand(Notes::CommandName(sending));
         break;
     case Step::Password:
         LogText(Colors::White, PasswordMask + CRLF);
@@ -117,33 +233,36 @@ void SendStepCommand(std::int16_t Index)
         if (!Module1::Sockets()(Index).IsEncrypted())
             Notes::PasswordUnencrypted();
         SmtpStep = Step::MailFrom;
+        Notes::SetLastCommand(Notes::CommandName(sending));
         break;
     case Step::MailFrom:
-        Command(Index, QStringLiteral("MAIL FROM:<") + ReversePath(SmtpUser, LoggingIn()) +
-                           QStringLiteral(">") + CRLF);
-        SmtpStep = Step::RcptTo;
+        if (!SendMailFrom(Index))
+            return;
         break;
     case Step::RcptTo:
-        Command(Index,
-                QStringLiteral("RCPT TO:<") + Trim(MailToAt(Index)) + QStringLiteral(">") + CRLF);
+        Command(Index, QStringLiteral("RCPT TO:<") + AsciiAddress(Recipient(Index)) +
+                           QStringLiteral(">") + CRLF);
         SmtpStep = Step::Data;
+        Notes::SetLastCommand(Notes::CommandName(sending));
         break;
     case Step::Data:
         Command(Index, QStringLiteral("DATA") + CRLF);
         SmtpStep = Step::Message;
+        Notes::SetLastCommand(Notes::CommandName(sending));
         break;
     case Step::Message:
         SendMessage(Index);
         SmtpStep = Step::Quit;
+        Notes::SetLastCommand(Notes::CommandName(sending));
         break;
     case Step::Quit:
         Command(Index, QStringLiteral("QUIT") + CRLF);
         SmtpStep = Step::QuitSent;
+        Notes::SetLastCommand(Notes::CommandName(sending));
         break;
     default:
         return; // no action: the reply is only logged
     }
-    Notes::SetLastCommand(ehlo ? QStringLiteral("EHLO") : Notes::CommandName(sending));
     StartReplyDeadline(SmtpStep == Step::Quit ? DataReplyTimeoutMs : ReplyTimeoutMs);
 }
 
@@ -152,7 +271,7 @@ void SendStepCommand(std::int16_t Index)
 void FallBackToHelo(std::int16_t Index)
 {
     EhloSent = false;
-    Command(Index, QStringLiteral("HELO ") + LocalPart(MailToAt(Index)) + CRLF);
+    Command(Index, Greeting(Index, false));
     Notes::SetLastCommand(Notes::CommandName(Step::Helo));
     StartReplyDeadline(ReplyTimeoutMs);
 }
@@ -183,13 +302,6 @@ void BeginTls(std::int16_t Index)
     SmtpStep = Step::Handshake;
     socket.StartClientEncryption(socket.RemoteHost);
     StartReplyDeadline(ReplyTimeoutMs);
-}
-
-// QUIT goes out, and the connection closes without waiting for its answer.
-void QuitAfterRefusal(std::int16_t Index)
-{
-    if (Module1::Sockets()(Index).State() == SocketState::Connected)
-        Command(Index, QStringLiteral("QUIT") + CRLF);
 }
 
 // A refusal is a reply with a code. After one, the client still ends the
@@ -238,19 +350,22 @@ void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
             NoteRefusal(Index, code);
             EndDialogue(Index);
         }
-    } else if (SmtpStep == Step::AuthLogin && EhloSent &&
-               !Module1::Sockets()(Index).IsEncrypted() &&
-               Offers(reply, QStringLiteral("STARTTLS"))) {
-        AskForTls(Index);
     } else {
-        SendStepCommand(Index);
+        // The answer to the greeting says what the server offers.
+        if (SmtpStep == Step::AuthLogin)
+            GreetingReply = reply;
+        if (SmtpStep == Step::AuthLogin && EhloSent && LoggingIn() &&
+            !Module1::Sockets()(Index).IsEncrypted() && Offers(reply, QStringLiteral("STARTTLS")))
+            AskForTls(Index);
+        else
+            SendStepCommand(Index);
     }
 }
 
 void GreetAfterStartTls(std::int16_t Index)
 {
     EhloSent = true;
-    Command(Index, QStringLiteral("EHLO ") + LocalPart(MailToAt(Index)) + CRLF);
+    Command(Index, Greeting(Index, true));
     Notes::SetLastCommand(QStringLiteral("EHLO"));
     SmtpStep = Step::AuthLogin;
     StartReplyDeadline(ReplyTimeoutMs);

@@ -49,6 +49,9 @@ extern std::int32_t SmtpStep;
 // greeting awaiting its reply is EHLO, and whether the slot ended.
 extern ReplyFramer Reply;
 extern bool EhloSent;
+// The server's last accepted answer to EHLO (or to the HELO after a refused
+// EHLO): the extensions it offers. Empty before.
+extern QString GreetingReply;
 // The connection is encrypted from its start (port 465, RFC 8314), and a
 // TLS handshake is under way.
 extern bool ImplicitTls;

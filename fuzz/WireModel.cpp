@@ -8,48 +8,68 @@ QByteArray Line(const QString &text)
     return text.toUtf8() + "\r\n";
 }
 
-// The message as one answer: four pieces and the end-of-data line, sent
-// together after the 354.
+// The message as one answer, headers to end-of-data line, sent after the
+// 354 (for a plain recipient such as bob@example.com and a body in 7 bits).
 QByteArray Message(const QString &to, const QByteArray &bodyOnWire)
 {
-    const QByteArray local = to.left(to.indexOf(u'@')).toUtf8();
-    return "From:Vormant <Admin>\r\nTo:" + local + " <" + to.toUtf8() +
-           ">\r\nSubject:Vormant\r\n\r\n" + StampMarker + "<stamp>\r\n" + bodyOnWire +
-           "\r\n\r\n.\r\n";
+    const qsizetype at = to.indexOf(u'@');
+    const QByteArray local = to.left(at).toUtf8();
+    const QByteArray domain = to.mid(at + 1).toUtf8();
+    return "Date: <date>\r\nFrom: Vormant <Admin@" + domain + ">\r\nTo: " + local + " <" +
+           to.toUtf8() + ">\r\nSubject: Vormant\r\nMessage-ID: <<id>@" + domain +
+           ">\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=UTF-8\r\n"
+           "Content-Transfer-Encoding: 7bit\r\n\r\n" +
+           StampMarker + "<stamp>\r\n" + bodyOnWire + "\r\n\r\n.\r\n";
+}
+
+// The text from `after` to the end of its line replaced by `placeholder`.
+void Mask(QByteArray &answer, const QByteArray &after, const QByteArray &until,
+          const QByteArray &placeholder)
+{
+    const qsizetype start = answer.indexOf(after);
+    if (start < 0)
+        return;
+    const qsizetype from = start + after.size();
+    const qsizetype end = answer.indexOf(until, from);
+    if (end >= 0)
+        answer.replace(from, end - from, placeholder);
 }
 } // namespace
 
 QByteArray WithoutStamp(QByteArray answer)
 {
-    const qsizetype start = answer.indexOf(StampMarker);
-    if (start < 0)
+    if (!answer.startsWith("Date: "))
         return answer;
-    const qsizetype from = start + StampMarker.size();
-    const qsizetype end = answer.indexOf("\r\n", from);
-    if (end >= 0)
-        answer.replace(from, end - from, "<stamp>");
+    Mask(answer, "Date: ", "\r\n", "<date>");
+    Mask(answer, "\r\nMessage-ID: <", "@", "<id>");
+    Mask(answer, "\r\n" + StampMarker, "\r\n", "<stamp>");
     return answer;
 }
 
 WireModel::WireModel(const QString &to, const QString &user, const QString &pass,
                      const QByteArray &bodyOnWire, bool withAuth)
 {
-    const QByteArray local = to.left(to.indexOf(u'@')).toUtf8();
-    const QByteArray helo = "HELO " + local + "\r\n";
-    const QByteArray ehlo = "EHLO " + local + "\r\n";
+    // A test peer has no address: the greeting names the IPv4 loopback.
+    const QByteArray helo = "HELO [127.0.0.1]\r\n";
+    const QByteArray ehlo = "EHLO [127.0.0.1]\r\n";
     const QByteArray auth = "AUTH LOGIN\r\n";
     const QList<QByteArray> login{auth, Line(QString::fromLatin1(user.toUtf8().toBase64())),
                                   Line(QString::fromLatin1(pass.toUtf8().toBase64()))};
+    const QList<QByteArray> plain{
+        "AUTH PLAIN " + (QByteArray(1, '\0') + user.toUtf8() + '\0' + pass.toUtf8()).toBase64() +
+        "\r\n"};
     const QList<QByteArray> mail{"MAIL FROM:<>\r\n", Line(QStringLiteral("RCPT TO:<") + to + u'>'),
                                  "DATA\r\n", Message(to, bodyOnWire), "QUIT\r\n"};
     if (withAuth) {
         // EHLO first; HELO when the server knows no EHLO.
         // With STARTTLS offered: STARTTLS, then after the handshake EHLO again.
         const QByteArray startTls = "STARTTLS\r\n";
-        m_scripts << (QList<QByteArray>{ehlo} + login + mail)
-                  << (QList<QByteArray>{ehlo, helo} + login + mail)
-                  << (QList<QByteArray>{ehlo, startTls, ehlo} + login + mail)
-                  << (QList<QByteArray>{ehlo, startTls, ehlo, helo} + login + mail);
+        // AUTH PLAIN instead when the EHLO reply offers only that.
+        for (const QList<QByteArray> &way : {login, plain})
+            m_scripts << (QList<QByteArray>{ehlo} + way + mail)
+                      << (QList<QByteArray>{ehlo, helo} + way + mail)
+                      << (QList<QByteArray>{ehlo, startTls, ehlo} + way + mail)
+                      << (QList<QByteArray>{ehlo, startTls, ehlo, helo} + way + mail);
     } else {
         m_scripts << (QList<QByteArray>{helo} + mail);
     }

@@ -5,8 +5,8 @@
 #include <QString>
 
 // What the client may send, answer by answer, with the fixed inputs of a fuzz
-// run: the dialogue with or without AUTH LOGIN (greeting with EHLO, or with
-// HELO after a refused EHLO);
+// run: the dialogue with or without a login, AUTH LOGIN or AUTH PLAIN
+// (greeting with EHLO, or with HELO after a refused EHLO);
 // at any point a QUIT that ends it after a refusal.
 // Whatever a server sends, the client's bytes must follow one of these.
 class WireModel
@@ -30,5 +30,7 @@ private:
     bool m_quitSent = false;
 };
 
-// The message answer with its date and time replaced by "<stamp>".
+// The message answer with its Date header, the unique part of its
+// Message-ID and its date and time line replaced by "<date>", "<id>" and
+// "<stamp>".
 QByteArray WithoutStamp(QByteArray answer);

@@ -4,6 +4,7 @@
 #include "platform/TlsReport.h"
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -78,6 +79,11 @@ public:
     QString RemoteHostIP() const
     {
         return m_socket ? m_socket->peerAddress().toString() : QString();
+    }
+    // This end of the connection, once connected; null for a test peer.
+    QHostAddress LocalHostAddress() const
+    {
+        return m_socket ? m_socket->localAddress() : QHostAddress();
     }
     // Closes the connection at once; the state becomes Closed.
     void Close();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/MessageShape.h"
 #include "support/ScriptedServer.h"
 
 #include "engine/MessageText.h"
@@ -28,13 +29,13 @@ inline QString DateTimeIn(const QByteArray &data)
     return stamp.match(QString::fromUtf8(data)).captured(1);
 }
 
-// The data of the message from the DATA reply to the end-of-data line.
-inline QByteArray MessageData(const QString &to, const QString &local, const QString &stamp,
-                              const QByteArray &wireBody)
+// The data of the message from the DATA reply to the end-of-data line, for
+// a recipient such as "bob@example.com" and no login address, with the date
+// and Message-ID masked (compare with MessageShape::Masked of what was sent).
+inline QByteArray MessageData(const QString &to, const QString &stamp, const QByteArray &wireBody)
 {
-    return "From:Vormant <Admin>\r\nTo:" + local.toUtf8() + " <" + to.toUtf8() +
-           ">\r\nSubject:Vormant\r\n\r\nTest Message Sent: " + stamp.toUtf8() + "\r\n" + wireBody +
-           "\r\n\r\n.\r\n";
+    return MessageShape::Expected(MessageShape::ToHeader(to), MessageShape::AdminAt(to),
+                                  stamp.toUtf8(), wireBody);
 }
 
 // Every turn of a script sent in pieces of size bytes, delayMs apart.
@@ -66,7 +67,7 @@ inline QStringList AcceptingLogWithoutAuth()
         ConnectedNote,
         QStringLiteral("Y:220 scripted ESMTP"),
         QString(),
-        QStringLiteral("W:HELO bob"),
+        QStringLiteral("W:HELO [127.0.0.1]"),
         QStringLiteral("Y:250 scripted"),
         QString(),
         QStringLiteral("W:MAIL FROM:<>"),
@@ -107,7 +108,8 @@ inline QStringList AcceptingLogWithAuth()
         QString(),
     };
     // A client that logs in greets with EHLO.
-    log.replace(log.indexOf(QStringLiteral("W:HELO bob")), QStringLiteral("W:EHLO bob"));
+    log.replace(log.indexOf(QStringLiteral("W:HELO [127.0.0.1]")),
+                QStringLiteral("W:EHLO [127.0.0.1]"));
     const qsizetype afterHelo = log.indexOf(QStringLiteral("Y:250 scripted")) + 2;
     for (qsizetype i = 0; i < login.size(); ++i)
         log.insert(afterHelo + i, login.at(i));

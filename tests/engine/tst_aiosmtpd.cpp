@@ -3,6 +3,9 @@
 #include "support/SmtpSink.h"
 #include "support/TestCertificates.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
 
 // Whole runs through the window against a real SMTP server that nobody
@@ -14,6 +17,8 @@ class tst_Aiosmtpd : public QObject
 private slots:
     void deliveries_data();
     void deliveries();
+    void readBack_data();
+    void readBack();
     void wrongPassword();
     void runsOneAfterAnother();
     void tlsLogins_data();
@@ -32,16 +37,16 @@ QString Hex(const QString &text)
 }
 
 // The log of a run up to the end of authentication (or of HELO without it).
-QStringList OpeningLog(const QString &local, const QString &user)
+QStringList OpeningLog(const QString &user)
 {
     QStringList log{QStringLiteral("W:Connecting to SMTP Server, please wait .."),
                     DialogueHelpers::ConnectedNote,
                     QStringLiteral("Y:220 sink.test ESMTP test sink"), QString()};
     if (user.isEmpty())
-        return log << QStringLiteral("W:HELO ") + local << QStringLiteral("Y:250 sink.test")
+        return log << QStringLiteral("W:HELO [127.0.0.1]") << QStringLiteral("Y:250 sink.test")
                    << QString();
     // A client that logs in greets with EHLO, and AUTH is among the extensions.
-    log << QStringLiteral("W:EHLO ") + local << QStringLiteral("Y:250-sink.test")
+    log << QStringLiteral("W:EHLO [127.0.0.1]") << QStringLiteral("Y:250-sink.test")
         << QStringLiteral("Y:250-SIZE 33554432") << QStringLiteral("Y:250-8BITMIME")
         << QStringLiteral("Y:250-SMTPUTF8") << QStringLiteral("Y:250-AUTH LOGIN PLAIN")
         << QStringLiteral("Y:250 HELP") << QString() << QStringLiteral("W:AUTH LOGIN")
@@ -87,7 +92,7 @@ void tst_Aiosmtpd::deliveries_data()
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("pass");
     QTest::addColumn<QString>("email");
-    QTest::addColumn<QString>("local");
+    QTest::addColumn<QString>("toHeader");
     QTest::addColumn<QString>("body");
     QTest::addColumn<QByteArray>("storedBody"); // as the server keeps it, dots unstuffed
     QTest::addColumn<QString>("sender");        // the envelope's reverse-path
@@ -95,34 +100,34 @@ void tst_Aiosmtpd::deliveries_data()
     QTest::newRow("without credentials") << ""
                                          << ""
                                          << "bob@example.com"
-                                         << "bob"
+                                         << "bob <bob@example.com>"
                                          << "Hello" << QByteArray("Hello") << QString();
     QTest::newRow("with credentials") << "tester"
                                       << "secret"
                                       << "bob@example.com"
-                                      << "bob"
+                                      << "bob <bob@example.com>"
                                       << "Hello" << QByteArray("Hello") << QString();
     QTest::newRow("UTF-8 credentials")
         << QStringLiteral("j\u00FCrgen") << QStringLiteral("p\u00E4ssw\u00F6rd\u2713")
         << "bob@example.com"
-        << "bob"
+        << "bob <bob@example.com>"
         << "Hello" << QByteArray("Hello") << QString();
     QTest::newRow("recipient without @") << ""
                                          << ""
                                          << "postmaster"
-                                         << "postmaster"
+                                         << "postmaster <postmaster>"
                                          << "Hello" << QByteArray("Hello") << QString();
     QTest::newRow("dots and line breaks")
         << "tester"
         << "secret"
         << "bob@example.com"
-        << "bob" << QStringLiteral("first\n.\n..two\r\n.third\rlast")
+        << "bob <bob@example.com>" << QStringLiteral("first\n.\n..two\r\n.third\rlast")
         << QByteArray("first\r\n.\r\n..two\r\n.third\r\nlast") << QString();
     QTest::newRow("user name that is an address")
         << "alice@example.org"
         << "secret"
         << "bob@example.com"
-        << "bob"
+        << "bob <bob@example.com>"
         << "Hello" << QByteArray("Hello") << "alice@example.org";
 }
 
@@ -131,7 +136,7 @@ void tst_Aiosmtpd::deliveries()
     QFETCH(QString, user);
     QFETCH(QString, pass);
     QFETCH(QString, email);
-    QFETCH(QString, local);
+    QFETCH(QString, toHeader);
     QFETCH(QString, body);
     QFETCH(QByteArray, storedBody);
     QFETCH(QString, sender);
@@ -153,8 +158,7 @@ void tst_Aiosmtpd::deliveries()
 
     QCOMPARE(run.boxTexts(), Sent);
     QVERIFY(run.windowUnlocked());
-    QCOMPARE(run.logLines(), OpeningLog(local, user) +
-                                 (user.isEmpty() ? QStringList() : AuthAccepted) +
+    QCOMPARE(run.logLines(), OpeningLog(user) + (user.isEmpty() ? QStringList() : AuthAccepted) +
                                  ClosingLog(email, sender));
 
     QCOMPARE(sink.messageCount(), 1);
@@ -165,15 +169,129 @@ void tst_Aiosmtpd::deliveries()
     const QString stamp = DialogueHelpers::DateTimeIn(content);
     QVERIFY2(stamp == stampBefore || stamp == stampAfter, qPrintable(stamp));
     // The server keeps the data without its end-of-data line.
-    QByteArray expected = DialogueHelpers::MessageData(email, local, stamp, storedBody);
+    // From: the login address, else Admin at the recipient's domain, else at
+    // "localhost" (the server was given as an address).
+    const QString from = !sender.isEmpty()      ? sender
+                         : email.contains(u'@') ? MessageShape::AdminAt(email)
+                                                : QStringLiteral("Admin@localhost");
+    QByteArray expected =
+        MessageShape::Expected(toHeader.toUtf8(), from.toUtf8(), stamp.toUtf8(), storedBody);
     expected.chop(3);
-    QCOMPARE(content, expected);
+    QCOMPARE(MessageShape::Masked(content), expected);
 
     const QStringList attempts = sink.authAttempts();
     if (user.isEmpty())
         QVERIFY(attempts.isEmpty());
     else
         QCOMPARE(attempts, QStringList{QStringLiteral("ok %1 %2").arg(Hex(user), Hex(pass))});
+}
+
+namespace {
+// The stored message as Python's email package reads it (read_message.py).
+QJsonObject ReadBack(const QString &file)
+{
+    QProcess reader;
+    reader.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral(VORMANT_TEST_SUPPORT_DIR "/read_message.py"), file});
+    if (!reader.waitForFinished(30000) || reader.exitCode() != 0)
+        return {};
+    return QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
+}
+
+// SpamAssassin's score of the stored message with its local tests only (no
+// network tests, nothing learnt); -1 when it did not run.
+double SpamScore(const QString &file)
+{
+    QProcess filter;
+    filter.setStandardInputFile(file);
+    filter.start(QStringLiteral("spamassassin"), {QStringLiteral("-L"), QStringLiteral("-t")});
+    if (!filter.waitForFinished(120000))
+        return -1;
+    static const QRegularExpression score(QStringLiteral("X-Spam-Status: \\w+, score=(-?[0-9.]+)"));
+    const QRegularExpressionMatch match =
+        score.match(QString::fromUtf8(filter.readAllStandardOutput()));
+    return match.hasMatch() ? match.captured(1).toDouble() : -1;
+}
+} // namespace
+
+// What a mail program and a spam filter make of the message as the server
+// stored it: every header parses, the body decodes to the text typed, and
+// nothing about it looks like spam.
+void tst_Aiosmtpd::readBack_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("fromLocal");
+    QTest::addColumn<QString>("fromDomain");
+
+    QTest::newRow("ASCII text") << QString() << QStringLiteral("Hello") << "Admin"
+                                << "example.com";
+    QTest::newRow("text beyond ASCII")
+        << QString() << QStringLiteral("Gr\u00FC\u00DFe aus K\u00F6ln \u2713\n.dot") << "Admin"
+        << "example.com";
+    QTest::newRow("a line of 1,200 characters")
+        << QString() << QString(1200, u'x') + QStringLiteral("\n") + QString(999, u'.') << "Admin"
+        << "example.com";
+    QTest::newRow("login address")
+        << QStringLiteral("alice@example.org") << QStringLiteral("Hello") << "alice"
+        << "example.org";
+}
+
+void tst_Aiosmtpd::readBack()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, body);
+    QFETCH(QString, fromLocal);
+    QFETCH(QString, fromDomain);
+
+    SmtpSink::Options options;
+    if (!user.isEmpty())
+        options.user = user;
+    SmtpSink sink(options);
+    QVERIFY2(sink.startError().isEmpty(), qPrintable(sink.startError()));
+    EngineRun run;
+    const QString pass = user.isEmpty() ? QString() : QStringLiteral("secret");
+    QStringList messageIds;
+    // Two runs: each message has a Message-ID of its own.
+    for (int number = 1; number <= 2; ++number) {
+        run.fill(body, QStringLiteral("bob@example.com"), user, pass, sink.address());
+        run.clickTest();
+        QVERIFY(run.waitForRunEnd());
+        QCOMPARE(sink.messageCount(), number);
+
+        const QJsonObject message = ReadBack(sink.contentFile(number));
+        QVERIFY2(!message.isEmpty(), "read_message.py failed");
+        QCOMPARE(message[QStringLiteral("defects")].toArray(), QJsonArray());
+        const double sentAt = message[QStringLiteral("date")].toDouble(-1);
+        QVERIFY2(std::abs(sentAt - QDateTime::currentSecsSinceEpoch()) < 600,
+                 qPrintable(QString::fromUtf8(sink.content(number).left(200))));
+        const QJsonObject from = message[QStringLiteral("from")].toArray().at(0).toObject();
+        QCOMPARE(from[QStringLiteral("name")].toString(), QStringLiteral("Vormant"));
+        QCOMPARE(from[QStringLiteral("local")].toString(), fromLocal);
+        QCOMPARE(from[QStringLiteral("domain")].toString(), fromDomain);
+        const QJsonObject to = message[QStringLiteral("to")].toArray().at(0).toObject();
+        QCOMPARE(to[QStringLiteral("name")].toString(), QStringLiteral("bob"));
+        QCOMPARE(to[QStringLiteral("domain")].toString(), QStringLiteral("example.com"));
+        QCOMPARE(message[QStringLiteral("subject")].toString(), QStringLiteral("Vormant"));
+        QCOMPARE(message[QStringLiteral("type")].toString(), QStringLiteral("text/plain"));
+        QCOMPARE(message[QStringLiteral("charset")].toString(), QStringLiteral("utf-8"));
+        const QString stamp = DialogueHelpers::DateTimeIn(sink.content(number));
+        QVERIFY(!stamp.isEmpty());
+        QString typed = body;
+        typed.replace(u'\n', QStringLiteral("\r\n"));
+        QCOMPARE(message[QStringLiteral("body")].toString(),
+                 QStringLiteral("Test Message Sent: ") + stamp + QStringLiteral("\r\n") + typed +
+                     QStringLiteral("\r\n\r\n"));
+        messageIds << message[QStringLiteral("messageId")].toString();
+        QVERIFY(messageIds.last().endsWith(u'@' + fromDomain + u'>'));
+    }
+    QVERIFY(messageIds.at(0) != messageIds.at(1));
+
+    if (QStandardPaths::findExecutable(QStringLiteral("spamassassin")).isEmpty())
+        QSKIP("SpamAssassin is not installed (Debian package spamassassin)");
+    const double score = SpamScore(sink.contentFile(2));
+    qInfo("SpamAssassin, local tests: %.1f points", score);
+    QVERIFY2(score >= -5 && score < 1.0, qPrintable(QString::number(score)));
 }
 
 void tst_Aiosmtpd::wrongPassword()
@@ -188,8 +306,7 @@ void tst_Aiosmtpd::wrongPassword()
 
     QCOMPARE(run.boxTexts(), Failed);
     QVERIFY(run.windowUnlocked());
-    QCOMPARE(run.logLines(),
-             OpeningLog(QStringLiteral("bob"), QStringLiteral("tester")) + AuthRefused);
+    QCOMPARE(run.logLines(), OpeningLog(QStringLiteral("tester")) + AuthRefused);
     QCOMPARE(sink.messageCount(), 0);
     QCOMPARE(sink.authAttempts(),
              QStringList{QStringLiteral("fail %1 %2")
@@ -217,7 +334,7 @@ void tst_Aiosmtpd::runsOneAfterAnother()
         QCOMPARE(run.boxTexts(), boxes);
         QVERIFY(run.windowUnlocked());
 
-        QStringList log = OpeningLog(QStringLiteral("bob"), QStringLiteral("tester"));
+        QStringList log = OpeningLog(QStringLiteral("tester"));
         if (verdict == Sent) {
             log += AuthAccepted + ClosingLog(bob);
             ++delivered;
@@ -285,7 +402,8 @@ void tst_Aiosmtpd::tlsLogins()
     const QStringList log = run.logLines();
     QCOMPARE(log.last(), lastNote);
     QCOMPARE(log.contains(QStringLiteral("W:STARTTLS")), tls == SmtpSink::Tls::StartTls);
-    QCOMPARE(log.count(QStringLiteral("W:EHLO bob")), tls == SmtpSink::Tls::StartTls ? 2 : 1);
+    QCOMPARE(log.count(QStringLiteral("W:EHLO [127.0.0.1]")),
+             tls == SmtpSink::Tls::StartTls ? 2 : 1);
     const auto isReport = [](const QString &line) {
         return line.startsWith(QStringLiteral("C:Encrypted with TLS 1.3 ("));
     };

@@ -25,6 +25,7 @@ private slots:
     void recipients();
     void strictServers_data();
     void strictServers();
+    void textGoesOutAsUtf8_data();
     void textGoesOutAsUtf8();
     void credentials_data();
     void credentials();
@@ -50,11 +51,11 @@ void tst_Dialogue::successfulRunWithoutAuth()
     run.clickTest();
     QVERIFY(run.waitForRunEnd());
 
-    QCOMPARE(server.commands(), (QList<QByteArray>{"HELO bob", "MAIL FROM:<>",
+    QCOMPARE(server.commands(), (QList<QByteArray>{"HELO [127.0.0.1]", "MAIL FROM:<>",
                                                    "RCPT TO:<bob@example.com>", "DATA", "QUIT"}));
-    QVERIFY(server.data().startsWith("From:Vormant <Admin>\r\nTo:bob <bob@example.com>\r\n"
-                                     "Subject:Vormant\r\n\r\nTest Message Sent: "));
-    QVERIFY(server.data().endsWith("\r\nHello\r\n\r\n.\r\n"));
+    QCOMPARE(MessageShape::Masked(server.data()),
+             DialogueHelpers::MessageData(QStringLiteral("bob@example.com"),
+                                          DialogueHelpers::DateTimeIn(server.data()), "Hello"));
     QCOMPARE(run.logLines(), DialogueHelpers::AcceptingLogWithoutAuth());
     QCOMPARE(run.boxTexts(), QStringList{QStringLiteral("Email Sent")});
     QCOMPARE(run.boxes().first().style, 0);
@@ -72,7 +73,7 @@ void tst_Dialogue::successfulRunWithAuth()
     QVERIFY(run.waitForRunEnd());
 
     QCOMPARE(server.commands().mid(0, 4),
-             (QList<QByteArray>{"EHLO bob", "AUTH LOGIN", "dXNlcg==", "c2VjcmV0"}));
+             (QList<QByteArray>{"EHLO [127.0.0.1]", "AUTH LOGIN", "dXNlcg==", "c2VjcmV0"}));
     const QStringList log = run.logLines();
     QVERIFY(log.contains(QStringLiteral("W:dXNlcg==")));
     QVERIFY(log.contains(QStringLiteral("W:********")));
@@ -81,7 +82,7 @@ void tst_Dialogue::successfulRunWithAuth()
 }
 
 namespace {
-const Commands FullDialogue{"HELO bob", "MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA",
+const Commands FullDialogue{"HELO [127.0.0.1]", "MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA",
                             "QUIT"};
 const QStringList Sent{QStringLiteral("Email Sent")};
 const QStringList Failed{QStringLiteral("SMTP Error!")};
@@ -105,12 +106,12 @@ void tst_Dialogue::wholeWireOfARun()
 
     const QString stamp = DialogueHelpers::DateTimeIn(server.received());
     QVERIFY2(stamp == stampBefore || stamp == stampAfter, qPrintable(stamp));
-    const QByteArray wire = "EHLO bob\r\nAUTH LOGIN\r\ndXNlcg==\r\nc2VjcmV0\r\nMAIL FROM:<>\r\n"
-                            "RCPT TO:<bob@example.com>\r\nDATA\r\n" +
-                            DialogueHelpers::MessageData(QStringLiteral("bob@example.com"),
-                                                         QStringLiteral("bob"), stamp, "Hello") +
-                            "QUIT\r\n";
-    QCOMPARE(server.received(), wire);
+    const QByteArray wire =
+        "EHLO [127.0.0.1]\r\nAUTH LOGIN\r\ndXNlcg==\r\nc2VjcmV0\r\nMAIL FROM:<>\r\n"
+        "RCPT TO:<bob@example.com>\r\nDATA\r\n" +
+        DialogueHelpers::MessageData(QStringLiteral("bob@example.com"), stamp, "Hello") +
+        "QUIT\r\n";
+    QCOMPARE(MessageShape::Masked(server.received()), wire);
 
     QCOMPARE(run.logLines(), DialogueHelpers::AcceptingLogWithAuth());
     QCOMPARE(run.boxTexts(), Sent);
@@ -121,32 +122,53 @@ void tst_Dialogue::bodyOnTheWire_data()
 {
     QTest::addColumn<QString>("body");
     QTest::addColumn<QByteArray>("wireBody");
+    QTest::addColumn<QByteArray>("encoding");
 
-    QTest::newRow("plain") << QStringLiteral("Hello") << QByteArray("Hello");
-    QTest::newRow("a lone dot") << QStringLiteral(".") << QByteArray("..");
-    QTest::newRow("leading dot") << QStringLiteral(".hidden") << QByteArray("..hidden");
-    QTest::newRow("two leading dots") << QStringLiteral("..two") << QByteArray("...two");
-    QTest::newRow("dot not at the start") << QStringLiteral(" .x.") << QByteArray(" .x.");
-    QTest::newRow("LF") << QStringLiteral("a\nb") << QByteArray("a\r\nb");
-    QTest::newRow("CR LF") << QStringLiteral("a\r\nb") << QByteArray("a\r\nb");
-    QTest::newRow("bare CR") << QStringLiteral("a\rb") << QByteArray("a\r\nb");
-    QTest::newRow("LF CR") << QStringLiteral("a\n\rb") << QByteArray("a\r\n\r\nb");
-    QTest::newRow("end of data inside")
-        << QStringLiteral("first\n.\nQUIT\nlast") << QByteArray("first\r\n..\r\nQUIT\r\nlast");
+    // Text of ASCII characters in lines of mail's length goes as it is.
+    const QByteArray seven("7bit");
+    QTest::newRow("plain") << QStringLiteral("Hello") << QByteArray("Hello") << seven;
+    QTest::newRow("a lone dot") << QStringLiteral(".") << QByteArray("..") << seven;
+    QTest::newRow("leading dot") << QStringLiteral(".hidden") << QByteArray("..hidden") << seven;
+    QTest::newRow("two leading dots") << QStringLiteral("..two") << QByteArray("...two") << seven;
+    QTest::newRow("dot not at the start") << QStringLiteral(" .x.") << QByteArray(" .x.") << seven;
+    QTest::newRow("LF") << QStringLiteral("a\nb") << QByteArray("a\r\nb") << seven;
+    QTest::newRow("CR LF") << QStringLiteral("a\r\nb") << QByteArray("a\r\nb") << seven;
+    QTest::newRow("bare CR") << QStringLiteral("a\rb") << QByteArray("a\r\nb") << seven;
+    QTest::newRow("LF CR") << QStringLiteral("a\n\rb") << QByteArray("a\r\n\r\nb") << seven;
+    QTest::newRow("end of data inside") << QStringLiteral("first\n.\nQUIT\nlast")
+                                        << QByteArray("first\r\n..\r\nQUIT\r\nlast") << seven;
     QTest::newRow("end of data with CR LF")
-        << QStringLiteral("x\r\n.\r\n") << QByteArray("x\r\n..\r\n");
+        << QStringLiteral("x\r\n.\r\n") << QByteArray("x\r\n..\r\n") << seven;
     QTest::newRow("dots after bare CRs")
-        << QStringLiteral("a\r.b\r.") << QByteArray("a\r\n..b\r\n..");
-    QTest::newRow("blanks only") << QStringLiteral("   ") << QByteArray("   ");
+        << QStringLiteral("a\r.b\r.") << QByteArray("a\r\n..b\r\n..") << seven;
+    QTest::newRow("blanks only") << QStringLiteral("   ") << QByteArray("   ") << seven;
+    QTest::newRow("line of 998 octets") << QString(998, u'a') << QByteArray(998, 'a') << seven;
+
+    // Quoted-printable: the UTF-8 bytes of a text beyond ASCII, and every
+    // line too long for mail, in lines of at most 76 characters.
+    const QByteArray qp("quoted-printable");
     QTest::newRow("UTF-8") << QStringLiteral("Gr\u00FC\u00DFe \u2713")
-                           << QByteArray("Gr\xC3\xBC\xC3\x9F"
-                                         "e \xE2\x9C\x93");
+                           << QByteArray("Gr=C3=BC=C3=9Fe =E2=9C=93") << qp;
+    QTest::newRow("UTF-8 with =, blank at the end, a dot")
+        << QStringLiteral("\u00E9=1 \n.\u00E9\t") << QByteArray("=C3=A9=3D1=20\r\n..=C3=A9=09")
+        << qp;
+    const QByteArray soft = QByteArray(75, 'a') + "=\r\n";
+    QTest::newRow("line of 999 octets")
+        << QString(999, u'a') << soft.repeated(13) + QByteArray(24, 'a') << qp;
+    QTest::newRow("dot at the start of a soft-broken line")
+        << QString(75, u'a') + QStringLiteral(".\u00FC") << soft + QByteArray("..=C3=BC") << qp;
+    QTest::newRow("encoded byte not cut at a soft break")
+        << QString(74, u'a') + QStringLiteral("\u00FC") << QByteArray(74, 'a') + "=\r\n=C3=BC"
+        << qp;
+    QTest::newRow("plain text after a line beyond ASCII")
+        << QStringLiteral("\u00FC\nplain") << QByteArray("=C3=BC\r\nplain") << qp;
 }
 
 void tst_Dialogue::bodyOnTheWire()
 {
     QFETCH(QString, body);
     QFETCH(QByteArray, wireBody);
+    QFETCH(QByteArray, encoding);
 
     ScriptedServer server(ScriptedServer::AcceptingScript(false));
     EngineRun run;
@@ -156,8 +178,10 @@ void tst_Dialogue::bodyOnTheWire()
 
     const QString stamp = DialogueHelpers::DateTimeIn(server.data());
     QVERIFY(!stamp.isEmpty());
-    QCOMPARE(server.data(), DialogueHelpers::MessageData(QStringLiteral("bob@example.com"),
-                                                         QStringLiteral("bob"), stamp, wireBody));
+    const QString bob = QStringLiteral("bob@example.com");
+    QCOMPARE(MessageShape::Masked(server.data()),
+             MessageShape::Expected(MessageShape::ToHeader(bob), MessageShape::AdminAt(bob),
+                                    stamp.toUtf8(), wireBody, encoding));
     QCOMPARE(server.commands(), FullDialogue); // nothing of the body became a command
     QCOMPARE(run.logLines(), DialogueHelpers::AcceptingLogWithoutAuth()); // the body is not logged
     QCOMPARE(run.boxTexts(), Sent);
@@ -166,24 +190,49 @@ void tst_Dialogue::bodyOnTheWire()
 void tst_Dialogue::recipients_data()
 {
     QTest::addColumn<QString>("email");
-    QTest::addColumn<QString>("local");
+    QTest::addColumn<QByteArray>("toHeader");
+    QTest::addColumn<QByteArray>("from");
     QTest::addColumn<QString>("rcpt");
 
-    QTest::newRow("address") << QStringLiteral("bob@example.com") << QStringLiteral("bob")
+    QTest::newRow("address") << QStringLiteral("bob@example.com")
+                             << QByteArray("bob <bob@example.com>")
+                             << QByteArray("Admin@example.com")
                              << QStringLiteral("bob@example.com");
-    QTest::newRow("no @") << QStringLiteral("postmaster") << QStringLiteral("postmaster")
-                          << QStringLiteral("postmaster");
+    // The server was given as an address: Admin needs a domain all the same.
+    QTest::newRow("no @") << QStringLiteral("postmaster") << QByteArray("postmaster <postmaster>")
+                          << QByteArray("Admin@localhost") << QStringLiteral("postmaster");
     QTest::newRow("two @") << QStringLiteral("first.last@relay@example.com")
-                           << QStringLiteral("first.last")
+                           << QByteArray("\"first.last\" <first.last@relay@example.com>")
+                           << QByteArray("Admin@example.com")
                            << QStringLiteral("first.last@relay@example.com");
-    QTest::newRow("blanks around") << QStringLiteral(" bob@example.com ") << QStringLiteral(" bob")
-                                   << QStringLiteral("bob@example.com");
+    QTest::newRow("blanks around")
+        << QStringLiteral(" bob@example.com ") << QByteArray("bob <bob@example.com>")
+        << QByteArray("Admin@example.com") << QStringLiteral("bob@example.com");
+    // A display name that is not one atom is quoted (RFC 5322 3.2.5).
+    QTest::newRow("dot in the local part")
+        << QStringLiteral("first.last@example.org")
+        << QByteArray("\"first.last\" <first.last@example.org>") << QByteArray("Admin@example.org")
+        << QStringLiteral("first.last@example.org");
+    QTest::newRow("quote and backslash in the local part")
+        << QStringLiteral("a\"b\\c@example.org")
+        << QByteArray("\"a\\\"b\\\\c\" <a\"b\\c@example.org>") << QByteArray("Admin@example.org")
+        << QStringLiteral("a\"b\\c@example.org");
+    QTest::newRow("atom characters in the local part")
+        << QStringLiteral("o'neil+tag@example.org")
+        << QByteArray("o'neil+tag <o'neil+tag@example.org>") << QByteArray("Admin@example.org")
+        << QStringLiteral("o'neil+tag@example.org");
+    // A domain in Unicode goes out in its ASCII form everywhere.
+    QTest::newRow("international domain")
+        << QStringLiteral("bob@b\u00FCcher.example")
+        << QByteArray("bob <bob@xn--bcher-kva.example>")
+        << QByteArray("Admin@xn--bcher-kva.example") << QStringLiteral("bob@xn--bcher-kva.example");
 }
 
 void tst_Dialogue::recipients()
 {
     QFETCH(QString, email);
-    QFETCH(QString, local);
+    QFETCH(QByteArray, toHeader);
+    QFETCH(QByteArray, from);
     QFETCH(QString, rcpt);
 
     ScriptedServer server(ScriptedServer::AcceptingScript(false));
@@ -192,11 +241,12 @@ void tst_Dialogue::recipients()
     run.clickTest();
     QVERIFY(run.waitForRunEnd());
 
-    QCOMPARE(server.commands(), (Commands{"HELO " + local.toUtf8(), "MAIL FROM:<>",
+    QCOMPARE(server.commands(), (Commands{"HELO [127.0.0.1]", "MAIL FROM:<>",
                                           "RCPT TO:<" + rcpt.toUtf8() + ">", "DATA", "QUIT"}));
     const QString stamp = DialogueHelpers::DateTimeIn(server.data());
-    QCOMPARE(server.data(), DialogueHelpers::MessageData(email, local, stamp, "Hello"));
-    QVERIFY(run.logLines().contains(QStringLiteral("W:HELO ") + local));
+    QCOMPARE(MessageShape::Masked(server.data()),
+             MessageShape::Expected(toHeader, from, stamp.toUtf8(), "Hello"));
+    QVERIFY(run.logLines().contains(QStringLiteral("W:RCPT TO:<") + rcpt + u'>'));
     QCOMPARE(run.boxTexts(), Sent);
 }
 
@@ -209,7 +259,36 @@ struct StrictServer
     QByteArray badSender;            // its reply to a reverse-path it refuses
     QByteArray badRecipient;         // and to a forward-path it refuses
     bool judgesSenderAtRcpt = false; // Sendmail takes MAIL and refuses at RCPT
+    // Beyond the envelope, when set: the reply at RCPT to a greeting argument
+    // that is neither a domain with a dot nor an address literal, and the
+    // reply at the end of the data to a From header without a domain.
+    QByteArray badHelo = {};
+    QByteArray badHeader = {};
 };
+
+// What a strict server remembers of a session: the sender's verdict, the
+// greeting's argument, and the server itself, whose data it reads.
+struct StrictSession
+{
+    bool senderOk = false;
+    QByteArray heloArgument;
+    const ScriptedServer *server = nullptr;
+};
+
+bool IsQualifiedHelo(const QByteArray &argument)
+{
+    static const QRegularExpression qualified(
+        QStringLiteral("^(\\[[0-9.]+\\]|\\[IPv6:[0-9a-fA-F:.]+\\]|[^\\[.]+(\\.[^.]+)+)$"));
+    return qualified.match(QString::fromUtf8(argument)).hasMatch();
+}
+
+bool FromHasDomain(const QByteArray &data)
+{
+    static const QRegularExpression from(
+        QStringLiteral("^From: [^\r\n<]*<[^<>@\\s]+@[^<>@\\s]+>\r$"),
+        QRegularExpression::MultilineOption);
+    return from.match(QString::fromUtf8(data)).hasMatch();
+}
 
 bool IsMailbox(const QByteArray &path)
 {
@@ -217,10 +296,14 @@ bool IsMailbox(const QByteArray &path)
     return mailbox.match(QString::fromUtf8(path)).hasMatch();
 }
 
-QByteArray StrictReply(const StrictServer &server, bool &senderOk, const QByteArray &command)
+QByteArray StrictReply(const StrictServer &server, StrictSession &session,
+                       const QByteArray &command)
 {
-    if (command.startsWith("HELO ") || command.startsWith("EHLO "))
+    bool &senderOk = session.senderOk;
+    if (command.startsWith("HELO ") || command.startsWith("EHLO ")) {
+        session.heloArgument = command.mid(5);
         return "250 mx.test\r\n";
+    }
     if (command.startsWith("MAIL FROM:")) {
         const QByteArray path = command.mid(10);
         senderOk = path == "<>" || IsMailbox(path);
@@ -231,12 +314,17 @@ QByteArray StrictReply(const StrictServer &server, bool &senderOk, const QByteAr
     if (command.startsWith("RCPT TO:")) {
         if (!senderOk)
             return server.badSender;
+        if (!server.badHelo.isEmpty() && !IsQualifiedHelo(session.heloArgument))
+            return server.badHelo;
         return IsMailbox(command.mid(8)) ? QByteArray("250 2.1.5 Ok\r\n") : server.badRecipient;
     }
     if (command == "DATA")
         return "354 go ahead\r\n";
-    if (command == ".")
+    if (command == ".") {
+        if (!server.badHeader.isEmpty() && !FromHasDomain(session.server->data()))
+            return server.badHeader;
         return "250 2.0.0 queued\r\n";
+    }
     if (command == "QUIT")
         return "221 2.0.0 Bye\r\n";
     if (command == "AUTH LOGIN")
@@ -246,13 +334,12 @@ QByteArray StrictReply(const StrictServer &server, bool &senderOk, const QByteAr
                : QByteArray("334 UGFzc3dvcmQ6\r\n");
 }
 
-Script StrictScript(const StrictServer &server)
+Script StrictScript(const StrictServer &server, const std::shared_ptr<StrictSession> &session)
 {
-    auto senderOk = std::make_shared<bool>(false);
     Script script{ScriptedServer::Say(server.greeting)};
     for (int i = 0; i < 12; ++i)
-        script << ScriptedServer::Answer([server, senderOk](const QByteArray &command) {
-            return StrictReply(server, *senderOk, command);
+        script << ScriptedServer::Answer([server, session](const QByteArray &command) {
+            return StrictReply(server, *session, command);
         });
     return script;
 }
@@ -299,6 +386,24 @@ void tst_Dialogue::strictServers_data()
         QTest::addRow("%s", server.name)
             << server.server << QString() << QString() << QByteArray("<>");
 
+    // Postfix with the HELO restrictions hardening guides recommend
+    // (smtpd_helo_required, reject_non_fqdn_helo_hostname), and Exim with
+    // Debian's check of the address headers.
+    const StrictServer postfixHelo{
+        "220 mx.test ESMTP Postfix (Debian/GNU)\r\n", "501 5.1.7 Bad sender address syntax\r\n",
+        "501 5.1.3 Bad recipient address syntax\r\n", false,
+        "504 5.5.2 <bob>: Helo command rejected: need fully-qualified hostname\r\n"};
+    StrictServer eximHeaders = exim;
+    eximHeaders.badHeader = "550 header syntax\r\n";
+    for (const auto &[name, server] : {std::pair{"Postfix, qualified HELO", postfixHelo},
+                                       {"Exim, header syntax", eximHeaders}}) {
+        QTest::addRow("%s", name) << server << QString() << QString() << QByteArray("<>");
+        QTest::addRow("%s, login", name) << server << "alice"
+                                         << "secret" << QByteArray("<>");
+        QTest::addRow("%s, login address", name) << server << "alice@example.org"
+                                                 << "secret" << QByteArray("<alice@example.org>");
+    }
+
     // The sender: the login name when it is a mail address, else the null path.
     QTest::newRow("login name without @") << exim << "alice"
                                           << "secret" << QByteArray("<>");
@@ -321,7 +426,9 @@ void tst_Dialogue::strictServers()
     QFETCH(QString, pass);
     QFETCH(QByteArray, mailFrom);
 
-    ScriptedServer scripted(StrictScript(server));
+    auto session = std::make_shared<StrictSession>();
+    ScriptedServer scripted(StrictScript(server, session));
+    session->server = &scripted;
     EngineRun run;
     run.fill(QStringLiteral("Hello"), QStringLiteral("bob@localhost"), user, pass,
              scripted.address());
@@ -337,31 +444,75 @@ void tst_Dialogue::strictServers()
     QVERIFY(log.contains(QStringLiteral("W:RCPT TO:<bob@localhost>")));
 }
 
+// A recipient whose local part is beyond ASCII: the server must offer
+// SMTPUTF8 (RFC 6531), for which the client greets with EHLO even without a
+// login; the domain goes out in its ASCII form.
+void tst_Dialogue::textGoesOutAsUtf8_data()
+{
+    QTest::addColumn<QByteArray>("ehloReply");
+    QTest::addColumn<Commands>("commands");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QString>("lastNote");
+
+    const QByteArray ehlo("EHLO [127.0.0.1]");
+    const QString unoffered = QStringLiteral(
+        "C:The recipient's address has characters beyond ASCII before its \"@\": that needs "
+        "SMTPUTF8, which this server does not offer. Nothing was sent to the recipient.");
+    QTest::newRow("SMTPUTF8 offered")
+        << QByteArray("250-mx.test\r\n250-8BITMIME\r\n250 SMTPUTF8\r\n")
+        << Commands{ehlo, "MAIL FROM:<> SMTPUTF8", "RCPT TO:<j\xC3\xB6rg@xn--bcher-kva.example>",
+                    "DATA", "QUIT"}
+        << Sent << DialogueHelpers::TookNote;
+    QTest::newRow("SMTPUTF8 not offered")
+        << QByteArray("250-mx.test\r\n250-8BITMIME\r\n250 HELP\r\n") << Commands{ehlo, "QUIT"}
+        << Failed << unoffered;
+    QTest::newRow("EHLO refused, HELO then")
+        << QByteArray("502 5.5.2 not implemented\r\n") << Commands{ehlo, "HELO [127.0.0.1]", "QUIT"}
+        << Failed << unoffered;
+}
+
 void tst_Dialogue::textGoesOutAsUtf8()
 {
+    QFETCH(QByteArray, ehloReply);
+    QFETCH(Commands, commands);
+    QFETCH(QStringList, boxes);
+    QFETCH(QString, lastNote);
+
     // Byte by byte, so that characters of several bytes are cut apart too.
-    Script script = ScriptedServer::AcceptingScript(false);
-    script[0] = ScriptedServer::Say("220 Gr\xC3\xBC\xC3\x9F"
-                                    "e \xE2\x9C\x93\r\n");
-    ScriptedServer server(DialogueHelpers::InPieces(script, 1, 1));
+    using S = ScriptedServer;
+    const Script script{S::Say("220 Gr\xC3\xBC\xC3\x9F"
+                               "e \xE2\x9C\x93\r\n"),
+                        S::Say(ehloReply),
+                        S::Say("250 mx.test\r\n"),
+                        S::Say("250 2.1.0 Ok\r\n"),
+                        S::Say("250 2.1.5 Ok\r\n"),
+                        S::Say("354 go ahead\r\n"),
+                        S::Say("250 2.0.0 queued\r\n"),
+                        S::Say("221 2.0.0 Bye\r\n")};
+    Script played = DialogueHelpers::InPieces(script, 1, 1);
+    if (!ehloReply.startsWith("502"))
+        played.removeAt(2); // no HELO after an accepted EHLO
+    ScriptedServer server(played);
     EngineRun run;
     const QString email = QStringLiteral("j\u00F6rg@b\u00FCcher.example");
     run.fill(QStringLiteral("Gr\u00FC\u00DFe"), email, {}, {}, server.address());
     run.clickTest();
     QVERIFY(run.waitForRunEnd());
 
-    QCOMPARE(server.commands(), (Commands{"HELO j\xC3\xB6rg", "MAIL FROM:<>",
-                                          "RCPT TO:<j\xC3\xB6rg@b\xC3\xBC"
-                                          "cher.example>",
-                                          "DATA", "QUIT"}));
-    const QString stamp = DialogueHelpers::DateTimeIn(server.data());
-    QCOMPARE(server.data(), DialogueHelpers::MessageData(email, QStringLiteral("j\u00F6rg"), stamp,
-                                                         "Gr\xC3\xBC\xC3\x9F"
-                                                         "e"));
+    QCOMPARE(server.commands(), commands);
+    QCOMPARE(run.boxTexts(), boxes);
     const QStringList log = run.logLines();
     QCOMPARE(log.at(2), QStringLiteral("Y:220 Gr\u00FC\u00DFe \u2713"));
-    QVERIFY(log.contains(QStringLiteral("W:RCPT TO:<") + email + QStringLiteral(">")));
-    QCOMPARE(run.boxTexts(), Sent);
+    QCOMPARE(log.last(), lastNote);
+    if (boxes != Sent) {
+        QVERIFY(server.data().isEmpty());
+        return;
+    }
+    const QString stamp = DialogueHelpers::DateTimeIn(server.data());
+    QCOMPARE(MessageShape::Masked(server.data()),
+             MessageShape::Expected("j\xC3\xB6rg <j\xC3\xB6rg@xn--bcher-kva.example>",
+                                    "Admin@xn--bcher-kva.example", stamp.toUtf8(),
+                                    "Gr=C3=BC=C3=9Fe", "quoted-printable"));
 }
 
 void tst_Dialogue::credentials_data()
@@ -402,7 +553,7 @@ void tst_Dialogue::credentials()
         return;
     }
     QCOMPARE(server.commands().mid(0, 4),
-             (Commands{"EHLO bob", "AUTH LOGIN", Base64(user), Base64(pass)}));
+             (Commands{"EHLO [127.0.0.1]", "AUTH LOGIN", Base64(user), Base64(pass)}));
     QCOMPARE(server.commands().mid(4), FullDialogue.mid(1));
     // The user name's Base64 is shown; in the password's place stands a mask.
     const qsizetype userLine =
@@ -421,8 +572,10 @@ void tst_Dialogue::ehloGreeting_data()
     QTest::addColumn<Script>("script");
     QTest::addColumn<Commands>("commands");
     QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QString>("lastNote");
 
     using S = ScriptedServer;
+    const QString took = DialogueHelpers::TookNote;
     const Script greeting{S::Say("220 scripted\r\n")};
     const Turn ehloReply = S::Say("250-scripted\r\n250-AUTH LOGIN PLAIN\r\n250 HELP\r\n");
     const Script rest{S::Say("334 VXNlcm5hbWU6\r\n"), S::Say("334 UGFzc3dvcmQ6\r\n"),
@@ -433,26 +586,69 @@ void tst_Dialogue::ehloGreeting_data()
         "AUTH LOGIN", "dXNlcg==", "c2VjcmV0", "MAIL FROM:<>", "RCPT TO:<bob@example.com>",
         "DATA",       "QUIT"};
 
-    QTest::newRow("EHLO accepted")
-        << greeting + Script{ehloReply} + rest << Commands{"EHLO bob"} + login << Sent;
+    QTest::newRow("EHLO accepted") << greeting + Script{ehloReply} + rest
+                                   << Commands{"EHLO [127.0.0.1]"} + login << Sent << took;
     for (const char *refusal :
          {"500 5.5.1 command unrecognized\r\n", "502 5.5.2 not implemented\r\n"}) {
         QTest::addRow("EHLO refused %.3s, HELO then", refusal)
             << greeting + Script{S::Say(refusal), S::Say("250 scripted\r\n")} + rest
-            << Commands{"EHLO bob", "HELO bob"} + login << Sent;
+            << Commands{"EHLO [127.0.0.1]", "HELO [127.0.0.1]"} + login << Sent << took;
     }
     QTest::newRow("EHLO refused, and HELO too")
         << greeting + Script{S::Say("500 no\r\n"), S::Say("501 no HELO either\r\n")}
-        << Commands{"EHLO bob", "HELO bob", "QUIT"} << Failed;
+        << Commands{"EHLO [127.0.0.1]", "HELO [127.0.0.1]", "QUIT"} << Failed << QString();
     QTest::newRow("EHLO refused with 501: no second greeting")
-        << greeting + Script{S::Say("501 5.5.4 bad argument\r\n")} << Commands{"EHLO bob", "QUIT"}
-        << Failed;
+        << greeting + Script{S::Say("501 5.5.4 bad argument\r\n")}
+        << Commands{"EHLO [127.0.0.1]", "QUIT"} << Failed << QString();
     QTest::newRow("AUTH LOGIN refused with 503")
         << greeting + Script{ehloReply, S::Say("503 5.5.1 not now\r\n")}
-        << Commands{"EHLO bob", "AUTH LOGIN", "QUIT"} << Failed;
+        << Commands{"EHLO [127.0.0.1]", "AUTH LOGIN", "QUIT"} << Failed << QString();
     QTest::newRow("user name refused with 500")
         << greeting + Script{ehloReply, S::Say("334 VXNlcm5hbWU6\r\n"), S::Say("500 no\r\n")}
-        << Commands{"EHLO bob", "AUTH LOGIN", "dXNlcg==", "QUIT"} << Failed;
+        << Commands{"EHLO [127.0.0.1]", "AUTH LOGIN", "dXNlcg==", "QUIT"} << Failed << QString();
+
+    // The login the EHLO reply allows (RFC 4954). Postfix with Dovecot's
+    // SASL offers PLAIN only, and refuses AUTH LOGIN for it.
+    const QByteArray plainResponse = "AUTH PLAIN " + QByteArray("\0user\0secret", 12).toBase64();
+    const Turn dovecot = S::Answer([plainResponse](const QByteArray &command) -> QByteArray {
+        if (command == plainResponse)
+            return "235 2.7.0 Authentication successful\r\n";
+        if (command.startsWith("AUTH LOGIN"))
+            return "535 5.7.8 Error: authentication failed: Invalid authentication mechanism\r\n";
+        return "535 5.7.8 Error: authentication failed: authentication failure\r\n";
+    });
+    const Script afterLogin{S::Say("250 2.1.0 Ok\r\n"), S::Say("250 2.1.5 Ok\r\n"),
+                            S::Say("354 End data with <CR><LF>.<CR><LF>\r\n"),
+                            S::Say("250 2.0.0 Ok: queued as 4F1A2\r\n"),
+                            S::Say("221 2.0.0 Bye\r\n")};
+    const Commands mailCommands{"MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA", "QUIT"};
+    QTest::newRow("only PLAIN offered (Postfix with Dovecot)")
+        << Script{S::Say("220 mx.test ESMTP Postfix (Debian/GNU)\r\n"),
+                  S::Say("250-mx.test\r\n250-PIPELINING\r\n250-SIZE 10240000\r\n250-VRFY\r\n"
+                         "250-ETRN\r\n250-AUTH PLAIN\r\n250-ENHANCEDSTATUSCODES\r\n"
+                         "250-8BITMIME\r\n250-DSN\r\n250-SMTPUTF8\r\n250 CHUNKING\r\n"),
+                  dovecot} +
+               afterLogin
+        << Commands{"EHLO [127.0.0.1]", plainResponse} + mailCommands << Sent << took;
+    QTest::newRow("PLAIN in the old AUTH= form, lower case")
+        << greeting + Script{S::Say("250-scripted\r\n250 AUTH=plain\r\n"), dovecot} + afterLogin
+        << Commands{"EHLO [127.0.0.1]", plainResponse} + mailCommands << Sent << took;
+    QTest::newRow("PLAIN refused")
+        << greeting + Script{S::Say("250-scripted\r\n250 AUTH PLAIN\r\n"),
+                             S::Say("535 5.7.8 Error: authentication failed: authentication "
+                                    "failure\r\n")}
+        << Commands{"EHLO [127.0.0.1]", plainResponse, "QUIT"} << Failed
+        << QStringLiteral("C:The server did not accept the user name or password (535).");
+    QTest::newRow("neither LOGIN nor PLAIN")
+        << greeting + Script{S::Say("250-scripted\r\n250-AUTH CRAM-MD5 SCRAM-SHA-256\r\n"
+                                    "250 HELP\r\n")}
+        << Commands{"EHLO [127.0.0.1]", "QUIT"} << Failed
+        << QStringLiteral("C:The server offers no login Vormant can use (AUTH CRAM-MD5 "
+                          "SCRAM-SHA-256): Vormant logs in with LOGIN or PLAIN.");
+    QTest::newRow("AUTH LOGIN refused with 535")
+        << greeting + Script{ehloReply, dovecot}
+        << Commands{"EHLO [127.0.0.1]", "AUTH LOGIN", "QUIT"} << Failed
+        << QStringLiteral("C:The server refused AUTH LOGIN (535).");
 }
 
 void tst_Dialogue::ehloGreeting()
@@ -460,6 +656,7 @@ void tst_Dialogue::ehloGreeting()
     QFETCH(Script, script);
     QFETCH(Commands, commands);
     QFETCH(QStringList, boxes);
+    QFETCH(QString, lastNote);
 
     ScriptedServer server(script);
     EngineRun run;
@@ -485,6 +682,12 @@ void tst_Dialogue::ehloGreeting()
             sentGreetings << QString::fromLatin1(command);
     }
     QCOMPARE(greetings, sentGreetings);
+    if (!lastNote.isEmpty())
+        QCOMPARE(log.last(), lastNote);
+    // AUTH PLAIN carries the password: the log masks all of it.
+    QVERIFY(!run.window().rtbStatus->Text().contains(QStringLiteral("AHVzZXIAc2VjcmV0")));
+    if (commands.size() > 1 && commands.at(1).startsWith("AUTH PLAIN"))
+        QVERIFY(log.contains(QStringLiteral("W:AUTH PLAIN ********")));
 }
 
 void tst_Dialogue::serverGivenAsIpv6Address()
@@ -498,7 +701,8 @@ void tst_Dialogue::serverGivenAsIpv6Address()
     run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {}, server.address());
     run.clickTest();
     QVERIFY(run.waitForRunEnd());
-    QCOMPARE(server.commands(), FullDialogue);
+    // The greeting names this end of the connection in IPv6 form.
+    QCOMPARE(server.commands(), Commands{"HELO [IPv6:::1]"} + FullDialogue.mid(1));
     QCOMPARE(run.boxTexts(), Sent);
 }
 
@@ -663,10 +867,10 @@ void tst_Dialogue::startTls_data()
                         S::Say("354 go on\r\n"),
                         S::Say("250 queued\r\n"),
                         S::Say("221 bye\r\n")};
-    const Commands whole{"EHLO bob", "STARTTLS", "EHLO bob",     "AUTH LOGIN",
-                         "dXNlcg==", "c2VjcmV0", "MAIL FROM:<>", "RCPT TO:<bob@example.com>",
-                         "DATA",     "QUIT"};
-    const Commands upToTls{"EHLO bob", "STARTTLS"};
+    const Commands whole{
+        "EHLO [127.0.0.1]", "STARTTLS",     "EHLO [127.0.0.1]",          "AUTH LOGIN", "dXNlcg==",
+        "c2VjcmV0",         "MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA",       "QUIT"};
+    const Commands upToTls{"EHLO [127.0.0.1]", "STARTTLS"};
     const int generous = 10000;
 
     // Whatever the certificate, the report says what it is and the test goes on.
@@ -766,7 +970,7 @@ void tst_Dialogue::startTls()
         const qsizetype encrypted = std::find_if(log.cbegin(), log.cend(), isReport) - log.cbegin();
         QVERIFY(log.at(encrypted - 2).startsWith(QStringLiteral("Y:220 ")));
         QCOMPARE(log.at(encrypted - 1), QString());
-        QCOMPARE(log.at(encrypted + 1), QStringLiteral("W:EHLO bob"));
+        QCOMPARE(log.at(encrypted + 1), QStringLiteral("W:EHLO [127.0.0.1]"));
         QVERIFY(!log.contains(DialogueHelpers::PlainLoginNote));
         // Every line the server sent, plain or encrypted, is in the log in yellow.
         QStringList yellow;

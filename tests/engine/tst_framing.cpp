@@ -116,7 +116,7 @@ Script WithLineEnds(Script script, const QByteArray &lineEnd)
     return script;
 }
 
-const Commands FullDialogue{"HELO bob", "MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA",
+const Commands FullDialogue{"HELO [127.0.0.1]", "MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA",
                             "QUIT"};
 const QStringList Sent{QStringLiteral("Email Sent")};
 const QStringList Failed{QStringLiteral("SMTP Error!")};
@@ -153,7 +153,7 @@ void tst_Framing::framedRuns_data()
                        DialogueHelpers::ConnectedNote,
                        "Y:220",
                        "",
-                       "W:HELO bob",
+                       "W:HELO [127.0.0.1]",
                        "Y:250",
                        "",
                        "W:MAIL FROM:<>",
@@ -218,12 +218,17 @@ void tst_Framing::framedRuns_data()
         << Failed;
     QTest::newRow("two replies to HELO")
         << Script{ScriptedServer::Say("220 hi\r\n"), ScriptedServer::Say("250 a\r\n250 b\r\n")}
-        << Commands{"HELO bob"}
-        << QStringList{Connecting,   DialogueHelpers::ConnectedNote,
-                       "Y:220 hi",   "",
-                       "W:HELO bob", "Y:250 a",
-                       "",           "Y:250 b",
-                       "",           "C:The server sent more than one reply to HELO."}
+        << Commands{"HELO [127.0.0.1]"}
+        << QStringList{Connecting,
+                       DialogueHelpers::ConnectedNote,
+                       "Y:220 hi",
+                       "",
+                       "W:HELO [127.0.0.1]",
+                       "Y:250 a",
+                       "",
+                       "Y:250 b",
+                       "",
+                       "C:The server sent more than one reply to HELO."}
         << Failed;
 
     Script extraAfterData = accepting;
@@ -279,7 +284,7 @@ void tst_Framing::oversizedReplies_data()
     QTest::newRow("reply to HELO that never ends")
         << Script{ScriptedServer::Say("220 hi\r\n"),
                   ScriptedServer::SayForever(QByteArray(4096, 'y'))}
-        << Commands{"HELO bob"};
+        << Commands{"HELO [127.0.0.1]"};
     // Not endless, but far more than any reply: what was not asked for is
     // shown only as far as a reply could go.
     QByteArray flood = "220 hi\r\n";

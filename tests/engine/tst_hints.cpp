@@ -158,6 +158,11 @@ void tst_Hints::choice_data()
     QTest::newRow("Sendmail refuses AUTH on 587")
         << OnPort(Base(Event::Refused, Stage::AuthCommand, "503 5.3.3 AUTH not available"), 587)
         << "no login mechanism that Vormant can use here: type mx.test:465 (TLS)" << false;
+    QTest::newRow("EHLO reply offers only CRAM-MD5")
+        << Base(Event::NoUsableLogin, Stage::Hello)
+        << "no login mechanism that Vormant can use here: type mx.test:587 (STARTTLS) or "
+           "mx.test:465 (TLS)"
+        << false;
     QTest::newRow("504 mechanism unknown")
         << Base(Event::Refused, Stage::AuthCommand, "504 5.5.4 Unrecognized authentication type")
         << noLoginHere << false;

@@ -35,6 +35,14 @@ void tst_ServerAddress::parse_data()
     QTest::newRow("IPv6 in brackets") << "[::1]" << true << "::1" << 25;
     QTest::newRow("IPv6 with port") << "[2001:db8::1]:587" << true << "2001:db8::1" << 587;
     QTest::newRow("blanks") << "  " << true << "  " << 25;
+    // A name in Unicode in its ASCII form, the one the resolver knows.
+    QTest::newRow("international name")
+        << QStringLiteral("mail.b\u00FCcher.example") << true << "mail.xn--bcher-kva.example" << 25;
+    QTest::newRow("international name and port")
+        << QStringLiteral("\u043F\u043E\u0447\u0442\u0430.example:587") << true
+        << "xn--80a1acny.example" << 587;
+    QTest::newRow("international name with a blank")
+        << QStringLiteral("b\u00FC cher") << true << QStringLiteral("b\u00FC cher") << 25;
 
     QTest::newRow("port 0") << "h:0" << false << "" << 0;
     QTest::newRow("port 65536") << "h:65536" << false << "" << 0;

@@ -16,7 +16,7 @@ using namespace modQuendel_EmailClient;
 namespace {
 const QStringList Sent{QStringLiteral("Email Sent")};
 const QStringList Failed{QStringLiteral("SMTP Error!")};
-const Commands FullDialogue{"HELO bob", "MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA",
+const Commands FullDialogue{"HELO [127.0.0.1]", "MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA",
                             "QUIT"};
 
 // The stock dialogue with the turn at position `at` replaced.
@@ -78,7 +78,7 @@ void tst_SlotEnd::endings_data()
     QTest::addColumn<QStringList>("boxes");
 
     using S = ScriptedServer;
-    const Commands authDialogue{"EHLO bob", "AUTH LOGIN", "dXNlcg==", "c2VjcmV0"};
+    const Commands authDialogue{"EHLO [127.0.0.1]", "AUTH LOGIN", "dXNlcg==", "c2VjcmV0"};
 
     // Refusals, step by step; after each the client still says QUIT.
     const Commands quit{"QUIT"};
@@ -88,7 +88,7 @@ void tst_SlotEnd::endings_data()
                        QStringLiteral("C:The server refused the session in its greeting (554).")}
         << Failed;
     QTest::newRow("HELO refused") << Accepting(1, S::Say("501 bad name\r\n")) << false << 0 << 0
-                                  << Commands{"HELO bob"} + quit
+                                  << Commands{"HELO [127.0.0.1]"} + quit
                                   << QStringList{"Y:501 bad name", "", "W:QUIT",
                                                  QStringLiteral("C:The server refused HELO (501).")}
                                   << Failed;
@@ -146,7 +146,7 @@ void tst_SlotEnd::endings_data()
                                                     "C:The server refused RCPT TO (421).")}
                                  << Failed;
     QTest::newRow("reply of two characters")
-        << Accepting(1, S::Say("25\r\n")) << false << 0 << 0 << Commands{"HELO bob"}
+        << Accepting(1, S::Say("25\r\n")) << false << 0 << 0 << Commands{"HELO [127.0.0.1]"}
         << QStringList{"Y:25", "", QStringLiteral("C:The answer to HELO is not an SMTP reply.")}
         << Failed;
 
@@ -158,13 +158,13 @@ void tst_SlotEnd::endings_data()
         << Failed;
     QTest::newRow("close after the greeting")
         << Script{S::SayThenClose("220 hi\r\n")} << false << 0 << 0 << Commands{}
-        << QStringList{"W:HELO bob",
+        << QStringList{"W:HELO [127.0.0.1]",
                        QStringLiteral("C:The server closed the connection after HELO.")}
         << Failed;
     QTest::newRow("close in the middle of a reply")
         << Accepting(1, S::SayThenClose("250 half a rep")) << false << 0 << 0
-        << Commands{"HELO bob"}
-        << QStringList{"W:HELO bob", "Y:250 half a rep",
+        << Commands{"HELO [127.0.0.1]"}
+        << QStringList{"W:HELO [127.0.0.1]", "Y:250 half a rep",
                        QStringLiteral("C:The server closed the connection after HELO.")}
         << Failed;
     // A reset may take unread data with it; only the verdict is sure.
@@ -211,8 +211,9 @@ void tst_SlotEnd::endings_data()
         << Script{S::Silence()} << false << 300 << 0 << Commands{}
         << QStringList{QStringLiteral("C:No greeting from the server within 300 ms.")} << Failed;
     QTest::newRow("reply to HELO never comes")
-        << Accepting(1, S::Silence()) << false << 300 << 0 << Commands{"HELO bob"}
-        << QStringList{"W:HELO bob", QStringLiteral("C:No reply to HELO within 300 ms.")} << Failed;
+        << Accepting(1, S::Silence()) << false << 300 << 0 << Commands{"HELO [127.0.0.1]"}
+        << QStringList{"W:HELO [127.0.0.1]", QStringLiteral("C:No reply to HELO within 300 ms.")}
+        << Failed;
     QTest::newRow("reply to the password never comes")
         << AcceptingWithAuth(4, S::Silence()) << true << 300 << 0 << authDialogue
         << QStringList{"W:********", DialogueHelpers::PlainLoginNote,

@@ -13,7 +13,7 @@ Exchange Reply(const QByteArray &reply, const QStringList &logAfter, const QByte
 QList<Exchange> StandardExchanges(bool withAuth)
 {
     // A client that logs in greets with EHLO.
-    const QByteArray greeting = withAuth ? "EHLO bob" : "HELO bob";
+    const QByteArray greeting = withAuth ? "EHLO [127.0.0.1]" : "HELO [127.0.0.1]";
     QList<Exchange> exchanges{Reply("220 scripted ESMTP\r\n", {">" + QString::fromLatin1(greeting)},
                                     greeting, Upto::Helo)};
     if (withAuth) {

@@ -1,6 +1,7 @@
 #include "robustness/Transcript.h"
 
 #include "engine/MessageText.h"
+#include "support/MessageShape.h"
 
 namespace {
 QStringList YellowLines(QString text)
@@ -43,11 +44,10 @@ QStringList ExpectedLog(const QStringList &items)
     return log;
 }
 
-QByteArray ExpectedData(const QString &address, const QString &local, const QByteArray &bodyOnWire)
+QByteArray ExpectedData(const QString &address, const QByteArray &bodyOnWire)
 {
-    return "From:Vormant <Admin>\r\nTo:" + local.toUtf8() + " <" + address.toUtf8() +
-           ">\r\nSubject:Vormant\r\n\r\n" + StampMarker + "<stamp>\r\n" + bodyOnWire +
-           "\r\n\r\n.\r\n";
+    return MessageShape::Expected(MessageShape::ToHeader(address), MessageShape::AdminAt(address),
+                                  "<stamp>", bodyOnWire);
 }
 
 QByteArray ExpectedWire(const QList<QByteArray> &commands, const QByteArray &data)
@@ -63,6 +63,7 @@ QByteArray ExpectedWire(const QList<QByteArray> &commands, const QByteArray &dat
 
 QByteArray TakeStamp(QByteArray &wire)
 {
+    wire = MessageShape::Masked(wire);
     const qsizetype start = wire.indexOf(StampMarker);
     if (start < 0)
         return {};

@@ -20,16 +20,19 @@
 // The white first line of every run comes first by itself.
 QStringList ExpectedLog(const QStringList &items);
 
-// The message data a run sends after DATA, the date and time line included
-// as "Test Message Sent: <stamp>"; BodyOnWire is the body as it should go out.
-QByteArray ExpectedData(const QString &address, const QString &local, const QByteArray &bodyOnWire);
+// The message data a run sends after DATA to a recipient such as
+// "bob@example.com", the date and time line included as "Test Message Sent:
+// <stamp>", the Date and Message-ID masked as MessageShape does;
+// BodyOnWire is the body as it should go out.
+QByteArray ExpectedData(const QString &address, const QByteArray &bodyOnWire);
 
 // The bytes a server should have received: each command with its CR LF, and
 // after "DATA", when the message went out, the message data.
 QByteArray ExpectedWire(const QList<QByteArray> &commands, const QByteArray &data);
 
 // Replaces the date and time of "Test Message Sent: " with "<stamp>" and
-// returns what stood there (empty when the line is missing).
+// returns what stood there (empty when the line is missing); masks the Date
+// header and the Message-ID as MessageShape::Masked does.
 QByteArray TakeStamp(QByteArray &wire);
 
 // The date and time line as the engine writes it at this moment.

@@ -1,6 +1,7 @@
 #include "robustness/RunChecks.h"
 #include "robustness/Transcript.h"
 #include "support/EngineRun.h"
+#include "support/MessageShape.h"
 #include "support/ScriptedServer.h"
 
 #include "app/Module1.h"
@@ -209,31 +210,37 @@ void tst_BadInput::sentAsTyped_data()
     QTest::addColumn<QString>("pass");
     QTest::addColumn<QList<QByteArray>>("commands"); // after HELO and any AUTH
     QTest::addColumn<QByteArray>("helo");
-    QTest::addColumn<QByteArray>("local"); // in the To header
-    QTest::addColumn<QByteArray>("body");  // as it should go on the wire
+    QTest::addColumn<QByteArray>("toHeader");
+    QTest::addColumn<QByteArray>("from");     // the address in the From header
+    QTest::addColumn<QByteArray>("body");     // as it should go on the wire
+    QTest::addColumn<QByteArray>("encoding"); // of the body
 
+    const QByteArray adminAtExample("Admin@example.com");
+    const QByteArray seven("7bit");
     const QList<QByteArray> bob{"MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA", "QUIT"};
     const QString bobAddress = QStringLiteral("bob@example.com");
 
     QTest::newRow("message of one blank")
         << QStringLiteral(" ") << bobAddress << QString() << QString() << bob
-        << QByteArray("HELO bob") << QByteArray("bob") << QByteArray(" ");
+        << QByteArray("HELO [127.0.0.1]") << QByteArray("bob <bob@example.com>") << adminAtExample
+        << QByteArray(" ") << seven;
     QTest::newRow("line breaks of every kind in the message")
         << QStringLiteral("one\ntwo\r\nthree\rfour\n") << bobAddress << QString() << QString()
-        << bob << QByteArray("HELO bob") << QByteArray("bob")
-        << QByteArray("one\r\ntwo\r\nthree\r\nfour\r\n");
+        << bob << QByteArray("HELO [127.0.0.1]") << QByteArray("bob <bob@example.com>")
+        << adminAtExample << QByteArray("one\r\ntwo\r\nthree\r\nfour\r\n") << seven;
     QTest::newRow("message lines that begin with a dot")
         << QStringLiteral(".\n..x\n.hidden\nnot.this") << bobAddress << QString() << QString()
-        << bob << QByteArray("HELO bob") << QByteArray("bob")
-        << QByteArray("..\r\n...x\r\n..hidden\r\nnot.this");
+        << bob << QByteArray("HELO [127.0.0.1]") << QByteArray("bob <bob@example.com>")
+        << adminAtExample << QByteArray("..\r\n...x\r\n..hidden\r\nnot.this") << seven;
     QTest::newRow("message that tries to end the data and give commands")
         << QStringLiteral("x\r\n.\r\nRSET\r\nMAIL FROM:<evil@example.com>\r\n.") << bobAddress
-        << QString() << QString() << bob << QByteArray("HELO bob") << QByteArray("bob")
-        << QByteArray("x\r\n..\r\nRSET\r\nMAIL FROM:<evil@example.com>\r\n..");
+        << QString() << QString() << bob << QByteArray("HELO [127.0.0.1]")
+        << QByteArray("bob <bob@example.com>") << adminAtExample
+        << QByteArray("x\r\n..\r\nRSET\r\nMAIL FROM:<evil@example.com>\r\n..") << seven;
     QTest::newRow("control characters in the message")
         << QString::fromUtf8("a\0b\x1b[2Jc\x7f\td", 11) << bobAddress << QString() << QString()
-        << bob << QByteArray("HELO bob") << QByteArray("bob")
-        << QByteArray("a\0b\x1b[2Jc\x7f\td", 11);
+        << bob << QByteArray("HELO [127.0.0.1]") << QByteArray("bob <bob@example.com>")
+        << adminAtExample << QByteArray("a=00b=1B[2Jc=7F\td") << QByteArray("quoted-printable");
     {
         // 1 MiB of 80-character lines, every tenth one beginning with a dot.
         QStringList typed;
@@ -246,7 +253,8 @@ void tst_BadInput::sentAsTyped_data()
         }
         QTest::newRow("message of 1 MiB")
             << typed.join(u'\n') << bobAddress << QString() << QString() << bob
-            << QByteArray("HELO bob") << QByteArray("bob") << wire.join("\r\n");
+            << QByteArray("HELO [127.0.0.1]") << QByteArray("bob <bob@example.com>")
+            << adminAtExample << wire.join("\r\n") << seven;
     }
 
     const auto authCommands = [&bob](const QString &user, const QString &pass) {
@@ -274,34 +282,40 @@ void tst_BadInput::sentAsTyped_data()
     for (const auto &credential : credentials)
         QTest::newRow(credential.name)
             << QStringLiteral("Hello") << bobAddress << credential.user << credential.pass
-            << authCommands(credential.user, credential.pass) << QByteArray("EHLO bob")
-            << QByteArray("bob") << QByteArray("Hello");
+            << authCommands(credential.user, credential.pass) << QByteArray("EHLO [127.0.0.1]")
+            << QByteArray("bob <bob@example.com>") << adminAtExample << QByteArray("Hello")
+            << seven;
 
     QTest::newRow("user name without password")
         << QStringLiteral("Hello") << bobAddress << QStringLiteral("user") << QString() << bob
-        << QByteArray("HELO bob") << QByteArray("bob") << QByteArray("Hello");
+        << QByteArray("HELO [127.0.0.1]") << QByteArray("bob <bob@example.com>") << adminAtExample
+        << QByteArray("Hello") << seven;
     QTest::newRow("password without user name")
         << QStringLiteral("Hello") << bobAddress << QString() << QStringLiteral("secret") << bob
-        << QByteArray("HELO bob") << QByteArray("bob") << QByteArray("Hello");
+        << QByteArray("HELO [127.0.0.1]") << QByteArray("bob <bob@example.com>") << adminAtExample
+        << QByteArray("Hello") << seven;
 
     const auto address = [](const QByteArray &rcpt) {
         return QList<QByteArray>{"MAIL FROM:<>", "RCPT TO:<" + rcpt + ">", "DATA", "QUIT"};
     };
     QTest::newRow("address without @")
         << QStringLiteral("Hello") << QStringLiteral("postmaster") << QString() << QString()
-        << address("postmaster") << QByteArray("HELO postmaster") << QByteArray("postmaster")
-        << QByteArray("Hello");
+        << address("postmaster") << QByteArray("HELO [127.0.0.1]")
+        << QByteArray("postmaster <postmaster>") << QByteArray("Admin@localhost")
+        << QByteArray("Hello") << seven;
     QTest::newRow("address with blanks around it")
         << QStringLiteral("Hello") << QStringLiteral("  bob@example.com  ") << QString()
-        << QString() << address("bob@example.com") << QByteArray("HELO   bob")
-        << QByteArray("  bob") << QByteArray("Hello");
+        << QString() << address("bob@example.com") << QByteArray("HELO [127.0.0.1]")
+        << QByteArray("bob <bob@example.com>") << adminAtExample << QByteArray("Hello") << seven;
     QTest::newRow("address of blanks")
         << QStringLiteral("Hello") << QStringLiteral("   ") << QString() << QString() << address("")
-        << QByteArray("HELO    ") << QByteArray("   ") << QByteArray("Hello");
-    QTest::newRow("non-Latin address")
-        << QStringLiteral("Hello") << QStringLiteral("jürgen@bücher.example") << QString()
-        << QString() << address("jürgen@bücher.example") << QByteArray("HELO jürgen")
-        << QByteArray("jürgen") << QByteArray("Hello");
+        << QByteArray("HELO [127.0.0.1]") << QByteArray("<>") << QByteArray("Admin@localhost")
+        << QByteArray("Hello") << seven;
+    QTest::newRow("non-Latin domain")
+        << QStringLiteral("Hello") << QStringLiteral("bob@bücher.example") << QString() << QString()
+        << address("bob@xn--bcher-kva.example") << QByteArray("HELO [127.0.0.1]")
+        << QByteArray("bob <bob@xn--bcher-kva.example>")
+        << QByteArray("Admin@xn--bcher-kva.example") << QByteArray("Hello") << seven;
 }
 
 void tst_BadInput::sentAsTyped()
@@ -312,8 +326,10 @@ void tst_BadInput::sentAsTyped()
     QFETCH(QString, pass);
     QFETCH(QList<QByteArray>, commands);
     QFETCH(QByteArray, helo);
-    QFETCH(QByteArray, local);
+    QFETCH(QByteArray, toHeader);
+    QFETCH(QByteArray, from);
     QFETCH(QByteArray, body);
+    QFETCH(QByteArray, encoding);
 
     const bool withAuth = !user.isEmpty() && !pass.isEmpty();
     ScriptedServer server(ScriptedServer::AcceptingScript(withAuth));
@@ -331,9 +347,8 @@ void tst_BadInput::sentAsTyped()
     QCOMPARE(server.commands(), QList<QByteArray>{helo} + commands);
     QByteArray wire = server.received();
     QVERIFY(!TakeStamp(wire).isEmpty());
-    const QByteArray expectedData = "From:Vormant <Admin>\r\nTo:" + local + " <" + email.toUtf8() +
-                                    ">\r\nSubject:Vormant\r\n\r\nTest Message Sent: <stamp>\r\n" +
-                                    body + "\r\n\r\n.\r\n";
+    const QByteArray expectedData =
+        MessageShape::Expected(toHeader, from, "<stamp>", body, encoding);
     QCOMPARE(wire, ExpectedWire(server.commands(), expectedData));
 
     // The log shows the user name's Base64 but never the password, in any form.

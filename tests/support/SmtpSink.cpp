@@ -78,6 +78,11 @@ QByteArray SmtpSink::readFile(const QString &name) const
     return file.readAll();
 }
 
+QString SmtpSink::contentFile(int number) const
+{
+    return m_dir.filePath(QStringLiteral("%1.eml").arg(number));
+}
+
 QByteArray SmtpSink::content(int number) const
 {
     return readFile(QStringLiteral("%1.eml").arg(number));

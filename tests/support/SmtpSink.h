@@ -43,6 +43,7 @@ public:
     // Messages are numbered from 1 in the order they were accepted.
     int messageCount() const;
     QByteArray content(int number) const;   // the message as the server kept it
+    QString contentFile(int number) const;  // the file that holds it
     QStringList envelope(int number) const; // "MAIL FROM:..." then "RCPT TO:..." lines
     // One line per AUTH attempt: "ok|fail <login hex> <password hex>".
     QStringList authAttempts() const;
