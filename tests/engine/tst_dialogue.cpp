@@ -854,6 +854,7 @@ void tst_Dialogue::startTls_data()
     QTest::addColumn<Commands>("commands");
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<QString>("note"); // a note the log must hold, "{port}" for the port
+    QTest::addColumn<QString>("hint"); // the hint after the report, or at the end; "" for none
 
     using S = ScriptedServer;
     const Script offer{S::Say("220 mx.test ESMTP\r\n"),
@@ -879,52 +880,58 @@ void tst_Dialogue::startTls_data()
         const char *name;
         Kind kind;
         const char *noteEnd;
+        const char *hint = "";
     } certificates[] = {
         {"trusted certificate", Kind::Signed, ": trusted for 127.0.0.1."},
         {"self-signed certificate: reported, the test goes on", Kind::SelfSigned,
          ". Certificate NOT trusted: self-signed."},
         {"expired certificate", Kind::Expired, ". Certificate NOT trusted: expired."},
         {"certificate for another name", Kind::OtherName,
-         ". Certificate NOT trusted: issued for another name than 127.0.0.1."},
+         ". Certificate NOT trusted: issued for another name than 127.0.0.1.",
+         "C:Hint: type the name the certificate is issued for, other.example, as the server: then "
+         "the certificate can be checked against the name."},
     };
     for (const auto &certificate : certificates) {
         QTest::addRow("%s", certificate.name)
             << offer + Script{S::SayThenTls("220 2.0.0 Ready to start TLS\r\n")} + inside
             << int(certificate.kind) << generous << whole << Sent
-            << QString::fromLatin1(certificate.noteEnd);
+            << QString::fromLatin1(certificate.noteEnd) << QString::fromLatin1(certificate.hint);
     }
     // Servers as Debian installs them, which offer AUTH only after STARTTLS.
     for (const TlsOnlyServer &tlsOnly : TlsOnlyServers) {
         QTest::addRow("%s", tlsOnly.name)
             << LoginInsideTls(tlsOnly) << int(Kind::Signed) << generous << whole << Sent
-            << QStringLiteral(": trusted for 127.0.0.1.");
+            << QStringLiteral(": trusted for 127.0.0.1.") << QString();
     }
     QTest::newRow("STARTTLS refused")
         << offer + Script{S::Say("454 4.7.0 TLS not available due to local problem\r\n")}
         << int(Kind::Signed) << generous << upToTls << Failed
-        << QStringLiteral("C:The server refused STARTTLS (454).");
+        << QStringLiteral("C:The server refused STARTTLS (454).") << QString();
     QTest::newRow("replies injected after the 220")
         << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n250 injected\r\n235 2.7.0 ok\r\n")}
         << int(Kind::Signed) << generous << upToTls << Failed
         << QStringLiteral("C:The server sent more before the TLS handshake than its 220 to "
-                          "STARTTLS: Vormant trusts nothing sent unencrypted and stopped.");
+                          "STARTTLS: Vormant trusts nothing sent unencrypted and stopped.")
+        << QString();
     QTest::newRow("garbage instead of a handshake")
         << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::Garbage)} << int(Kind::Signed)
         << generous << upToTls << Failed
-        << QStringLiteral("C:The TLS handshake with 127.0.0.1 port {port} failed (");
+        << QStringLiteral("C:The TLS handshake with 127.0.0.1 port {port} failed (") << QString();
     QTest::newRow("close in the middle of the handshake")
         << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::CloseMidway)}
         << int(Kind::Signed) << generous << upToTls << Failed
-        << QStringLiteral("C:The TLS handshake with 127.0.0.1 port {port} failed (");
+        << QStringLiteral("C:The TLS handshake with 127.0.0.1 port {port} failed (") << QString();
     QTest::newRow("handshake that never finishes")
         << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::Stall)} << int(Kind::Signed)
         << 700 << upToTls << Failed
-        << QStringLiteral("C:The TLS handshake did not finish within 700 ms.");
-    QTest::newRow("TLS 1.0 only") << offer +
-                                         Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::V1_0Only)}
-                                  << int(Kind::Signed) << generous << upToTls << Failed
-                                  << QStringLiteral(
-                                         "C:The TLS handshake with 127.0.0.1 port {port} failed (");
+        << QStringLiteral("C:The TLS handshake did not finish within 700 ms.") << QString();
+    QTest::newRow("TLS 1.0 only")
+        << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::V1_0Only)} << int(Kind::Signed)
+        << generous << upToTls << Failed
+        << QStringLiteral("C:The TLS handshake with 127.0.0.1 port {port} failed (")
+        << QStringLiteral("C:Hint: probably the server offers only TLS versions or ciphers that "
+                          "this computer no longer accepts (TLS 1.0 or 1.1): ask the server's "
+                          "administrator to enable TLS 1.2 or later.");
 }
 
 void tst_Dialogue::startTls()
@@ -935,6 +942,7 @@ void tst_Dialogue::startTls()
     QFETCH(Commands, commands);
     QFETCH(QStringList, boxes);
     QFETCH(QString, note);
+    QFETCH(QString, hint);
 
     const ReplyTimeouts timeouts(replyTimeoutMs);
     const auto kind = TestCertificates::Kind(certificate);
@@ -961,6 +969,9 @@ void tst_Dialogue::startTls()
                          line.endsWith(note);
     });
     QVERIFY2(found, qPrintable(log.join(u'\n')));
+    // A failed run ends with its hint, or with no hint at all.
+    if (boxes == Failed)
+        QCOMPARE(log.last().startsWith(QStringLiteral("C:Hint: ")) ? log.last() : QString(), hint);
     // A certificate is reported once, right after the handshake, before EHLO goes again.
     if (boxes == Sent) {
         const auto isReport = [](const QString &line) {
@@ -970,7 +981,11 @@ void tst_Dialogue::startTls()
         const qsizetype encrypted = std::find_if(log.cbegin(), log.cend(), isReport) - log.cbegin();
         QVERIFY(log.at(encrypted - 2).startsWith(QStringLiteral("Y:220 ")));
         QCOMPARE(log.at(encrypted - 1), QString());
-        QCOMPARE(log.at(encrypted + 1), QStringLiteral("W:EHLO [127.0.0.1]"));
+        // The hint the report calls for comes right after it.
+        const qsizetype next = hint.isEmpty() ? encrypted + 1 : encrypted + 2;
+        if (!hint.isEmpty())
+            QCOMPARE(log.at(encrypted + 1), hint);
+        QCOMPARE(log.at(next), QStringLiteral("W:EHLO [127.0.0.1]"));
         QVERIFY(!log.contains(DialogueHelpers::PlainLoginNote));
         // Every line the server sent, plain or encrypted, is in the log in yellow.
         QStringList yellow;
