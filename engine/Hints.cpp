@@ -237,7 +237,10 @@ Cause AtAuthCommand(const Evidence &e, const QString &code, const QString &enhan
         return Cause::None;
     if (!e.authOffered)
         return Cause::NoAuthOffered;
-    return IsSubmissionPort(e.port) ? Cause::NoCommonMechanism : Cause::NoLoginOnThisPort;
+    // 504: the mechanism is not implemented (RFC 4954, 4).
+    if (code == u"504" || Says(e.reply, {QStringLiteral("mechanism")}) || IsSubmissionPort(e.port))
+        return Cause::NoCommonMechanism;
+    return Cause::NoLoginOnThisPort;
 }
 
 Cause AtMailFrom(const Evidence &e, const QString &code, const QString &enhanced)

@@ -165,7 +165,11 @@ void tst_Hints::choice_data()
         << false;
     QTest::newRow("504 mechanism unknown")
         << Base(Event::Refused, Stage::AuthCommand, "504 5.5.4 Unrecognized authentication type")
-        << noLoginHere << false;
+        << "no login mechanism that Vormant can use" << false;
+    QTest::newRow("Dovecot refuses AUTH LOGIN as a mechanism")
+        << Base(Event::Refused, Stage::AuthCommand,
+                "535 5.7.8 Error: authentication failed: Invalid authentication mechanism")
+        << "no login mechanism that Vormant can use" << false;
     QTest::newRow("aiosmtpd wants encryption")
         << Base(Event::Refused, Stage::AuthCommand,
                 "538 5.7.11 Encryption required for requested authentication mechanism")
