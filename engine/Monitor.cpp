@@ -1,5 +1,6 @@
 #include "app/Module1.h"
 #include "app/WindowParts.h"
+#include "engine/MxLookup.h"
 #include "engine/ReplyDeadline.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/MessageBox.h"
@@ -31,7 +32,7 @@ bool RunSucceeded()
 
 void MonitorTick()
 {
-    if (MonitorBoxOpen)
+    if (MonitorBoxOpen || MxLookup::Pending())
         return;
 
     if (CurrentSlotClosed() && RunSucceeded()) {

@@ -2,6 +2,7 @@
 
 #include "app/WindowParts.h"
 #include "engine/ReplyFramer.h"
+#include "engine/RunEvidence.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/StatusLog.h"
 #include "util/Colors.h"
@@ -94,6 +95,9 @@ const auto Message = QStringLiteral("the message");
 const auto Quit = QStringLiteral("QUIT");
 const auto DialogueTook =
     QStringLiteral("The dialogue took %1 ms, from connecting to the reply to QUIT.");
+const auto GreetingTook = QStringLiteral("The greeting took %1 seconds.");
+const auto ReplyTook = QStringLiteral("The reply to %1 took %2 seconds.");
+const auto Hint = QStringLiteral("Hint: %1");
 } // namespace Text
 
 QString g_lastCommand;
@@ -142,6 +146,11 @@ bool AwaitingGreeting()
 void SetLastCommand(const QString &label)
 {
     g_lastCommand = label;
+    // No command yet: a slot begins, and nothing seen before counts.
+    if (label.isEmpty())
+        RunEvidence::StartSlot();
+    else
+        RunEvidence::StartReplyClock();
 }
 
 QString LastCommand()
@@ -187,6 +196,7 @@ void Connected(const QString &address, std::int32_t port, const QString &hostTyp
     const bool typedAddress = hostTyped == address || hostTyped.isEmpty();
     Note(Fill(typedAddress ? Text::ConnectedToAddress : Text::Connected,
               {address, QString::number(port), hostTyped}));
+    RunEvidence::StartReplyClock();
 }
 
 void SocketError(std::int32_t number, const QString &description, const QString &host,
@@ -207,11 +217,13 @@ void SocketError(std::int32_t number, const QString &description, const QString 
     };
     Note(Fill(connectErrors.value(number, Text::ConnectionFailed),
               {host, QString::number(port), description}));
+    RunEvidence::HintAfterConnectionError(number);
 }
 
 void ConnectFailed(const QString &description)
 {
     Note(Fill(Text::CouldNotStart, {description}));
+    RunEvidence::HintAfter(Hints::Event::NotStarted);
 }
 
 void ServerClosed()
@@ -257,6 +269,7 @@ void Refused(const QString &code)
         Note(Fill(Text::RefusedLogin, {code}));
     else
         Note(Fill(Text::RefusedCommand, {g_lastCommand, code}));
+    RunEvidence::HintAfter(Hints::Event::Refused);
 }
 
 void FailedWaiting()
@@ -330,11 +343,13 @@ void Encrypted(const TlsReport &report, const QString &hostTyped)
     Note(Fill(trust.isEmpty() ? Text::EncryptedTrusted : Text::EncryptedUntrusted,
               {report.protocol, report.cipher, report.subject, report.issuer, expires,
                trust.isEmpty() ? hostTyped : trust}));
+    RunEvidence::Encrypted(report);
 }
 
 void HandshakeFailed(const QString &host, std::int32_t port, const TlsFailure &failure)
 {
     Note(Fill(Text::HandshakeFailed, {host, QString::number(port), FailureReason(failure)}));
+    RunEvidence::HintAfterHandshakeFailure(failure.libraryText);
 }
 
 void HandshakeTimedOut(int waitedMs)
@@ -350,12 +365,27 @@ void PlainTextAfterStartTls()
 void PasswordUnencrypted()
 {
     Note(Text::PasswordUnencrypted);
+    RunEvidence::HintAfter(Hints::Event::PasswordUnencrypted);
+}
+
+void ReplyTook(qint64 milliseconds)
+{
+    const QString seconds = QString::number(double(milliseconds) / 1000, 'f', 1);
+    Note(AwaitingGreeting() ? Fill(Text::GreetingTook, {seconds})
+                            : Fill(Text::ReplyTook, {g_lastCommand, seconds}));
+}
+
+void Hint(const QString &text)
+{
+    if (!text.isEmpty())
+        Note(Fill(Text::Hint, {text}));
 }
 
 void NoUsableLogin(const QStringList &mechanisms)
 {
     Note(Fill(Text::NoUsableLogin,
               {mechanisms.isEmpty() ? Text::NoMechanism : mechanisms.join(u' ')}));
+    RunEvidence::HintAfter(Hints::Event::NoUsableLogin);
 }
 
 void SmtpUtf8NotOffered()

@@ -49,6 +49,10 @@ void HandshakeTimedOut(int waitedMs);
 void PlainTextAfterStartTls();
 // The password went to a server that offers no STARTTLS, unencrypted.
 void PasswordUnencrypted();
+// A reply took that many milliseconds, longer than a reply should.
+void ReplyTook(qint64 milliseconds);
+// What to try next, after the note it explains; nothing for an empty text.
+void Hint(const QString &text);
 // The server's AUTH line lists neither LOGIN nor PLAIN, only these.
 void NoUsableLogin(const QStringList &mechanisms);
 // The recipient's local part is not ASCII and the server offers no SMTPUTF8.

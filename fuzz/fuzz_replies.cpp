@@ -21,6 +21,7 @@
 
 #include "app/Module1.h"
 #include "app/frmMain.h"
+#include "engine/MxLookup.h"
 #include "engine/Notes.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "fuzz/WireModel.h"
@@ -64,6 +65,8 @@ struct Harness
         Module1::MainForm = &window;
         SetMsgBoxHandler([this](const QString &text, int, const QString &) { boxes << text; });
         SetProgramEndHandler([this] { ++programEnds; });
+        // No run of the fuzzer may reach a resolver, the machine's or any.
+        MxLookup::Settings().enabled = false;
         // The window stays hidden: painting has no part in what a server can
         // do to the dialogue, and would make every run several times slower.
     }

@@ -53,17 +53,21 @@ QStringList OpeningLog(const QString &user)
         << QStringLiteral("Y:334 VXNlciBOYW1lAA==") << QString()
         << QStringLiteral("W:") + QString::fromLatin1(user.toUtf8().toBase64())
         << QStringLiteral("Y:334 UGFzc3dvcmQA") << QString() << QStringLiteral("W:********")
-        << DialogueHelpers::PlainLoginNote;
+        << DialogueHelpers::PlainLoginNote << DialogueHelpers::PlainLoginHint;
     return log;
 }
 
 const QStringList AuthAccepted{QStringLiteral("Y:235 2.7.0 Authentication successful"), QString()};
 
-// The refusal of a wrong password, and the QUIT that follows it.
+// The refusal of a wrong password, the QUIT that follows it, and the hint.
+const QString LoginHint =
+    QStringLiteral("C:Hint: the user name is often the whole mail address, not only the part "
+                   "before the @; some providers want an app password made for mail programs "
+                   "instead of the usual one.");
 const QStringList AuthRefused{
     QStringLiteral("Y:535 5.7.8 Authentication credentials invalid"), QString(),
     QStringLiteral("W:QUIT"),
-    QStringLiteral("C:The server did not accept the user name or password (535).")};
+    QStringLiteral("C:The server did not accept the user name or password (535)."), LoginHint};
 
 QStringList ClosingLog(const QString &rcpt, const QString &sender = {})
 {
@@ -367,7 +371,7 @@ void tst_Aiosmtpd::tlsLogins_data()
         << took;
     QTest::newRow("STARTTLS, wrong password")
         << SmtpSink::Tls::StartTls << "127.0.0.1" << 0 << "wrong" << int(Kind::Signed) << Failed
-        << QStringLiteral("C:The server did not accept the user name or password (535).");
+        << LoginHint;
     // Port 465 on an address of the loopback range of its own.
     QTest::newRow("implicit TLS on port 465") << SmtpSink::Tls::Implicit << "127.0.0.46" << 465
                                               << "secret" << int(Kind::SelfSigned) << Sent << took;
