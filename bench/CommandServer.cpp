@@ -1,5 +1,7 @@
 #include "CommandServer.h"
 
+#include "platform/TlsSessions.h"
+
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -67,6 +69,9 @@ QJsonObject CommandServer::runTest(const QJsonObject &command)
         command.value("user").toString(),    command.value("pass").toString(),
         command.value("server").toString(),
     };
+    // A run told so offers no TLS session a former run left: a whole new handshake.
+    if (command.value("forget_tls_sessions").toBool())
+        TlsSessions::ForgetAll();
     const WindowDriver::Run run =
         m_driver.runTest(fields, command.value("timeout_ms").toInt(30000));
 

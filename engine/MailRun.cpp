@@ -148,7 +148,6 @@ void UnloadSockets()
     }
 }
 
-namespace {
 // The monitor looks at the outcome at once rather than at its next tick, but
 // outside the socket event that decided it. A run that has ended meanwhile is
 // not looked at again.
@@ -160,6 +159,7 @@ void CheckOutcomeSoon()
     });
 }
 
+namespace {
 // A slot's outcome counts once: an element's late events after its slot
 // ended are not a second result.
 void CountOutcome(std::int16_t Index, std::int16_t &counter)

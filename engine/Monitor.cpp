@@ -1,3 +1,4 @@
+#include "engine/MxLookup.h"
 #include "engine/ReplyDeadline.h"
 #include "engine/RunInput.h"
 #include "engine/WindowControls.h"
@@ -28,7 +29,7 @@ bool RunSucceeded()
 
 void MonitorTick()
 {
-    if (Run.MonitorBoxOpen)
+    if (Run.MonitorBoxOpen || MxLookup::Pending())
         return;
 
     if (CurrentSlotClosed() && RunSucceeded()) {

@@ -1,6 +1,7 @@
 #include "engine/Notes.h"
 
 #include "engine/ReplyFramer.h"
+#include "engine/RunEvidence.h"
 #include "engine/WindowControls.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/LogControl.h"
@@ -58,6 +59,15 @@ const auto OtherName = QStringLiteral("issued for another name than %1");
 const auto UnknownIssuer = QStringLiteral("its issuer is unknown to this computer");
 const auto Untrusted = QStringLiteral("%1");
 const auto HandshakeFailed = QStringLiteral("The TLS handshake with %1 port %2 failed (%3).");
+const auto AlertReceived = QStringLiteral("the server sent the %1 TLS alert %2, %3");
+const auto AlertSent = QStringLiteral("Vormant ended it with the %1 TLS alert %2, %3");
+const auto Fatal = QStringLiteral("fatal");
+const auto Warning = QStringLiteral("warning");
+const auto NoCommonVersion = QStringLiteral(": no TLS version both sides support");
+const auto NoCommonCipher = QStringLiteral(": no cipher or other setting both sides support");
+const auto ClosedMidHandshake =
+    QStringLiteral("the server closed the connection in the middle of the handshake");
+const auto NoReasonGiven = QStringLiteral("the TLS library gave no reason");
 const auto HandshakeTimedOut = QStringLiteral("The TLS handshake did not finish within %1.");
 const auto PlainTextAfterStartTls =
     QStringLiteral("The server sent more before the TLS handshake than its 220 to STARTTLS: "
@@ -84,6 +94,9 @@ const auto Message = QStringLiteral("the message");
 const auto Quit = QStringLiteral("QUIT");
 const auto DialogueTook =
     QStringLiteral("The dialogue took %1 ms, from connecting to the reply to QUIT.");
+const auto GreetingTook = QStringLiteral("The greeting took %1 seconds.");
+const auto ReplyTook = QStringLiteral("The reply to %1 took %2 seconds.");
+const auto Hint = QStringLiteral("Hint: %1");
 } // namespace Text
 
 // What was last sent belongs to the run.
@@ -152,6 +165,11 @@ QString ConnectErrorText(QAbstractSocket::SocketError error)
 void SetLastCommand(const QString &label)
 {
     g_lastCommand = label;
+    // No command yet: a slot begins, and nothing seen before counts.
+    if (label.isEmpty())
+        RunEvidence::StartSlot();
+    else
+        RunEvidence::StartReplyClock();
 }
 
 QString LastCommand()
@@ -197,6 +215,7 @@ void Connected(const QString &address, std::int32_t port, const QString &hostTyp
     const bool typedAddress = hostTyped == address || hostTyped.isEmpty();
     Note(Fill(typedAddress ? Text::ConnectedToAddress : Text::Connected,
               {address, QString::number(port), hostTyped}));
+    RunEvidence::StartReplyClock();
 }
 
 void SocketError(QAbstractSocket::SocketError error, const QString &description,
@@ -208,11 +227,13 @@ void SocketError(QAbstractSocket::SocketError error, const QString &description,
         return;
     }
     Note(Fill(ConnectErrorText(error), {host, QString::number(port), description}));
+    RunEvidence::HintAfterConnectionError(error);
 }
 
 void ConnectFailed(const QString &description)
 {
     Note(Fill(Text::CouldNotStart, {description}));
+    RunEvidence::HintAfter(Hints::Event::NotStarted);
 }
 
 void ServerClosed()
@@ -258,12 +279,50 @@ void Refused(const QString &code)
         Note(Fill(Text::RefusedLogin, {code}));
     else
         Note(Fill(Text::RefusedCommand, {g_lastCommand, code}));
+    RunEvidence::HintAfter(Hints::Event::Refused);
 }
 
 void FailedWaiting()
 {
     Note(Fill(Text::FailedWaiting, {g_lastCommand}));
 }
+
+namespace {
+// What two alert numbers mean for a user; the others speak for themselves.
+QString AlertMeaning(int alert)
+{
+    switch (alert) {
+    case 70: // protocol_version
+        return Text::NoCommonVersion;
+    case 40: // handshake_failure: no common cipher suite, group or signature scheme
+    case 71: // insufficient_security
+        return Text::NoCommonCipher;
+    default:
+        return {};
+    }
+}
+
+QString FailureReason(const TlsFailure &failure)
+{
+    switch (failure.cause) {
+    case TlsFailure::Cause::AlertReceived:
+    case TlsFailure::Cause::AlertSent:
+        return Fill(failure.cause == TlsFailure::Cause::AlertReceived ? Text::AlertReceived
+                                                                      : Text::AlertSent,
+                    {failure.fatal ? Text::Fatal : Text::Warning, QString::number(failure.alert),
+                     failure.alertName}) +
+               AlertMeaning(failure.alert);
+    case TlsFailure::Cause::PeerClosed:
+        return Text::ClosedMidHandshake;
+    case TlsFailure::Cause::None:
+    case TlsFailure::Cause::Other:
+        break;
+    }
+    // The socket's text ends in a colon when the library named no reason.
+    const QString text = failure.libraryText.trimmed();
+    return text.isEmpty() || text.endsWith(u':') ? Text::NoReasonGiven : text;
+}
+} // namespace
 
 void Encrypted(const TlsReport &report, const QString &hostTyped)
 {
@@ -294,11 +353,13 @@ void Encrypted(const TlsReport &report, const QString &hostTyped)
     Note(Fill(trust.isEmpty() ? Text::EncryptedTrusted : Text::EncryptedUntrusted,
               {report.protocol, report.cipher, report.subject, report.issuer, expires,
                trust.isEmpty() ? hostTyped : trust}));
+    RunEvidence::Encrypted(report);
 }
 
-void HandshakeFailed(const QString &host, std::int32_t port, const QString &description)
+void HandshakeFailed(const QString &host, std::int32_t port, const TlsFailure &failure)
 {
-    Note(Fill(Text::HandshakeFailed, {host, QString::number(port), description}));
+    Note(Fill(Text::HandshakeFailed, {host, QString::number(port), FailureReason(failure)}));
+    RunEvidence::HintAfterHandshakeFailure(failure.libraryText);
 }
 
 void HandshakeTimedOut(int waitedMs)
@@ -314,12 +375,27 @@ void PlainTextAfterStartTls()
 void PasswordUnencrypted()
 {
     Note(Text::PasswordUnencrypted);
+    RunEvidence::HintAfter(Hints::Event::PasswordUnencrypted);
+}
+
+void ReplyTook(qint64 milliseconds)
+{
+    const QString seconds = QString::number(double(milliseconds) / 1000, 'f', 1);
+    Note(AwaitingGreeting() ? Fill(Text::GreetingTook, {seconds})
+                            : Fill(Text::ReplyTook, {g_lastCommand, seconds}));
+}
+
+void Hint(const QString &text)
+{
+    if (!text.isEmpty())
+        Note(Fill(Text::Hint, {text}));
 }
 
 void NoUsableLogin(const QStringList &mechanisms)
 {
     Note(Fill(Text::NoUsableLogin,
               {mechanisms.isEmpty() ? Text::NoMechanism : mechanisms.join(u' ')}));
+    RunEvidence::HintAfter(Hints::Event::NoUsableLogin);
 }
 
 void SmtpUtf8NotOffered()

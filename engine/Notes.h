@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/TlsFailure.h"
 #include "platform/TlsReport.h"
 
 #include <QAbstractSocket>
@@ -42,13 +43,17 @@ void FailedWaiting();
 // The TLS handshake has finished: protocol, cipher, the certificate and
 // whether it is trusted for the host typed.
 void Encrypted(const TlsReport &report, const QString &hostTyped);
-// The handshake failed (its own description), or did not finish in time.
-void HandshakeFailed(const QString &host, std::int32_t port, const QString &description);
+// The handshake failed, and why; or it did not finish in time.
+void HandshakeFailed(const QString &host, std::int32_t port, const TlsFailure &failure);
 void HandshakeTimedOut(int waitedMs);
 // The server sent more after its 220 to STARTTLS, before the handshake.
 void PlainTextAfterStartTls();
 // The password went to a server that offers no STARTTLS, unencrypted.
 void PasswordUnencrypted();
+// A reply took that many milliseconds, longer than a reply should.
+void ReplyTook(qint64 milliseconds);
+// What to try next, after the note it explains; nothing for an empty text.
+void Hint(const QString &text);
 // The server's AUTH line lists neither LOGIN nor PLAIN, only these.
 void NoUsableLogin(const QStringList &mechanisms);
 // The recipient's local part is not ASCII and the server offers no SMTPUTF8.

@@ -2,6 +2,7 @@
 #include "engine/MessageText.h"
 #include "engine/Notes.h"
 #include "engine/ReplyDeadline.h"
+#include "engine/RunEvidence.h"
 #include "engine/RunInput.h"
 #include "engine/WindowControls.h"
 #include "engine/modQuendel_EmailClient.h"
@@ -322,6 +323,7 @@ void NoteRefusal(std::int16_t Index, const QString &code)
 void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
 {
     LogText(Colors::Yellow, reply + CRLF);
+    RunEvidence::ReplyLogged(reply);
     const QString code = reply.left(3);
 
     if (moreFollowed) {

@@ -94,7 +94,7 @@ void OnSockError(std::int16_t Index, QAbstractSocket::SocketError Error, const Q
     if (SlotRunning(Index) && Sockets().Exists(Index)) {
         const SocketElement &socket = Sockets()(Index);
         if (Handshaking)
-            Notes::HandshakeFailed(socket.RemoteHost, socket.RemotePort, Description);
+            Notes::HandshakeFailed(socket.RemoteHost, socket.RemotePort, socket.HandshakeFailure());
         else
             Notes::SocketError(Error, Description, socket.RemoteHost, socket.RemotePort);
     }

@@ -141,7 +141,10 @@ void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed);
 // server said before no longer counts (RFC 3207, 4.2).
 void GreetAfterStartTls(std::int16_t Index);
 
-// The progress monitor and the end of a run (Monitor.cpp).
+// The progress monitor and the end of a run (Monitor.cpp). The monitor
+// judges the run soon after an outcome, outside the event that decided it;
+// it waits while hints of the run are still being looked up.
+void CheckOutcomeSoon();
 void MonitorTick();
 void FinishMailRun();
 

@@ -22,6 +22,7 @@
 #include "WireModel.h"
 #include "app/Module1.h"
 #include "app/frmMain.h"
+#include "engine/MxLookup.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramEnd.h"
@@ -68,6 +69,8 @@ struct Harness
         Module1::SetWindow(&window);
         SetMsgBoxHandler([this](const QString &text, int, const QString &) { boxes << text; });
         SetProgramEndHandler([this] { ++programEnds; });
+        // No run of the fuzzer may reach a resolver, the machine's or any.
+        MxLookup::Settings().enabled = false;
         // The run's element is a peer played here instead of a server: once
         // the engine has seen it connect, the stream is played, while the
         // engine waits for its slot to end as it would for a server.

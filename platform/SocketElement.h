@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/SocketState.h"
+#include "platform/TlsFailure.h"
 #include "platform/TlsReport.h"
 
 #include <QAbstractSocket>
@@ -38,6 +39,8 @@ public:
     virtual bool IsEncrypted() const = 0;
     // The session and certificate of the finished handshake; empty before.
     virtual const TlsReport &TlsSession() const = 0;
+    // Why the last handshake failed; Cause::None until one has.
+    virtual const TlsFailure &HandshakeFailure() const = 0;
     // Everything received so far, decoded from UTF-8; afterwards nothing is pending.
     virtual QString GetData() = 0;
     // Queues Text as UTF-8 after whatever was queued before.

@@ -48,6 +48,14 @@ QSslSocket &Winsock::socket()
     connect(m_socket, &QAbstractSocket::errorOccurred, this, &Winsock::onErrorOccurred);
     connect(m_socket, &QIODevice::bytesWritten, this, &Winsock::onBytesWritten);
     connect(m_socket, &QSslSocket::encrypted, this, &Winsock::onEncrypted);
+    connect(m_socket, &QSslSocket::alertReceived, this,
+            [this](QSsl::AlertLevel level, QSsl::AlertType type, const QString &description) {
+                onAlert(true, level, type, description);
+            });
+    connect(m_socket, &QSslSocket::alertSent, this,
+            [this](QSsl::AlertLevel level, QSsl::AlertType type, const QString &description) {
+                onAlert(false, level, type, description);
+            });
     // Verification runs against the system's store and the name typed, but
     // its verdict only goes into the report: users test their own servers,
     // which often carry self-made certificates.
@@ -112,7 +120,11 @@ void Winsock::beginHandshake(const QString &peerName)
 {
     m_handshaking = true;
     m_certificateFaults.clear();
-    m_socket->setPeerVerifyMode(QSslSocket::VerifyPeer);
+    m_alert = TlsFailure();
+    m_server = {RemoteHost, RemotePort, peerName};
+    const QSslConfiguration configuration = TlsSessions::ConfigurationFor(m_server);
+    m_offeredSession = !configuration.sessionTicket().isEmpty();
+    m_socket->setSslConfiguration(configuration);
     m_socket->setPeerVerifyName(peerName);
     m_socket->startClientEncryption();
 }
@@ -123,16 +135,63 @@ void Winsock::onEncrypted()
     m_encrypted = true;
     m_report = TlsReport::From(ProtocolName(*m_socket), m_socket->sessionCipher().name(),
                                m_socket->peerCertificateChain(), m_certificateFaults);
+    // A resumed session carries no certificate chain (a whole handshake
+    // always does), so verification has next to nothing to check: what it
+    // says about the certificate is the report of the handshake that made
+    // the session, for the same host, port and name.
+    const TlsReport *first = m_offeredSession ? TlsSessions::ReportFor(m_server) : nullptr;
+    if (first && m_socket->peerCertificateChain().isEmpty()) {
+        TlsReport resumed = *first;
+        resumed.protocol = m_report.protocol;
+        resumed.cipher = m_report.cipher;
+        m_report = resumed;
+    }
     emit encrypted();
+}
+
+// The session as the server left it: a TLS 1.3 server sends it after the
+// handshake, so it is taken when the connection ends.
+void Winsock::keepSession()
+{
+    if (m_encrypted && m_socket)
+        TlsSessions::Keep(m_server, m_socket->sslConfiguration().sessionTicket(), m_report);
 }
 
 void Winsock::resetSession()
 {
+    m_offeredSession = false;
     m_implicitTls = false;
     m_handshaking = false;
     m_encrypted = false;
     m_certificateFaults.clear();
     m_report = TlsReport();
+    m_alert = TlsFailure();
+    m_failure = TlsFailure();
+}
+
+// A fatal alert ends the handshake; the first one, from either side, is its
+// cause. A warning is kept only until something weightier comes.
+void Winsock::onAlert(bool received, QSsl::AlertLevel level, QSsl::AlertType type,
+                      const QString &description)
+{
+    if (!m_handshaking || (m_alert.cause != TlsFailure::Cause::None && m_alert.fatal))
+        return;
+    m_alert.cause = received ? TlsFailure::Cause::AlertReceived : TlsFailure::Cause::AlertSent;
+    m_alert.alert = int(type);
+    m_alert.alertName = description;
+    m_alert.fatal = level != QSsl::AlertLevel::Warning;
+}
+
+void Winsock::noteHandshakeFailure(QAbstractSocket::SocketError socketError)
+{
+    if (m_offeredSession)
+        TlsSessions::Forget(m_server); // the next handshake starts afresh
+    m_failure = m_alert;
+    if (m_failure.cause == TlsFailure::Cause::None || !m_failure.fatal)
+        m_failure.cause = socketError == QAbstractSocket::RemoteHostClosedError
+                              ? TlsFailure::Cause::PeerClosed
+                              : TlsFailure::Cause::Other;
+    m_failure.libraryText = m_socket ? m_socket->errorString() : QString();
 }
 
 QString Winsock::GetData()
@@ -160,6 +219,7 @@ void Winsock::Close()
     // What was queued still goes out (a last QUIT); what was not read is dropped.
     if (socketOpen())
         m_socket->flush();
+    keepSession();
     m_closing = true;
     if (m_socket)
         m_socket->abort();
@@ -219,6 +279,8 @@ void Winsock::onErrorOccurred(QAbstractSocket::SocketError socketError)
     if (m_state == SocketState::Error)
         return; // one failure, one event
     m_state = SocketState::Error;
+    if (m_handshaking)
+        noteHandshakeFailure(socketError);
     m_handshaking = false;
     const QString description = !m_socket || m_socket->errorString().isEmpty()
                                     ? QStringLiteral("The remote host closed the connection")

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/SocketElement.h"
+#include "platform/TlsSessions.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -61,6 +62,7 @@ public:
     bool IsEncrypted() const override { return m_encrypted; }
     // The session and certificate of the finished handshake; empty before.
     const TlsReport &TlsSession() const override { return m_report; }
+    const TlsFailure &HandshakeFailure() const override { return m_failure; }
     // Everything received so far, decoded from UTF-8; afterwards nothing is pending.
     QString GetData() override;
     // Queues Text as UTF-8 after whatever was queued before.
@@ -92,8 +94,12 @@ private:
     void onErrorOccurred(QAbstractSocket::SocketError socketError);
     void onBytesWritten(qint64 bytes);
     void onEncrypted();
+    void onAlert(bool received, QSsl::AlertLevel level, QSsl::AlertType type,
+                 const QString &description);
+    void noteHandshakeFailure(QAbstractSocket::SocketError socketError);
     void beginHandshake(const QString &peerName);
     void resetSession();
+    void keepSession();
     QSslSocket &socket();
     bool socketOpen() const;
 
@@ -115,4 +121,8 @@ private:
     bool m_encrypted = false;
     QList<QSslError> m_certificateFaults;
     TlsReport m_report;
+    TlsSessions::Server m_server; // the server of the handshake, as the sessions know it
+    bool m_offeredSession = false;
+    TlsFailure m_alert; // the first alert of the handshake, in either direction
+    TlsFailure m_failure;
 };

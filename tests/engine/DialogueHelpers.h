@@ -52,9 +52,12 @@ inline QList<ScriptedServer::Turn> InPieces(QList<ScriptedServer::Turn> script, 
 // The notes of every run against a scripted server, as EngineRun shows them:
 // the connection made, and at the end of a successful dialogue its duration.
 const QString ConnectedNote = QStringLiteral("C:Connected to 127.0.0.1 port {port}.");
-// A login to a server that offers no STARTTLS.
+// A login to a server that offers no STARTTLS, and the hint that follows it.
 const QString PlainLoginNote =
     QStringLiteral("C:The server offers no STARTTLS: the user name and password went unencrypted.");
+const QString PlainLoginHint = QStringLiteral(
+    "C:Hint: type 127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS) if the server offers it: there "
+    "the password goes encrypted. Change the password if others can read this network.");
 const QString TookNote =
     QStringLiteral("C:The dialogue took # ms, from connecting to the reply to QUIT.");
 
@@ -104,6 +107,7 @@ inline QStringList AcceptingLogWithAuth()
         QString(),
         QStringLiteral("W:********"),
         PlainLoginNote,
+        PlainLoginHint,
         QStringLiteral("Y:235 2.7.0 Authentication successful"),
         QString(),
     };

@@ -53,17 +53,21 @@ QStringList OpeningLog(const QString &user)
         << QStringLiteral("Y:334 VXNlciBOYW1lAA==") << QString()
         << QStringLiteral("W:") + QString::fromLatin1(user.toUtf8().toBase64())
         << QStringLiteral("Y:334 UGFzc3dvcmQA") << QString() << QStringLiteral("W:********")
-        << DialogueHelpers::PlainLoginNote;
+        << DialogueHelpers::PlainLoginNote << DialogueHelpers::PlainLoginHint;
     return log;
 }
 
 const QStringList AuthAccepted{QStringLiteral("Y:235 2.7.0 Authentication successful"), QString()};
 
-// The refusal of a wrong password, and the QUIT that follows it.
+// The refusal of a wrong password, the QUIT that follows it, and the hint.
+const QString LoginHint =
+    QStringLiteral("C:Hint: the user name is often the whole mail address, not only the part "
+                   "before the @; some providers want an app password made for mail programs "
+                   "instead of the usual one.");
 const QStringList AuthRefused{
     QStringLiteral("Y:535 5.7.8 Authentication credentials invalid"), QString(),
     QStringLiteral("W:QUIT"),
-    QStringLiteral("C:The server did not accept the user name or password (535).")};
+    QStringLiteral("C:The server did not accept the user name or password (535)."), LoginHint};
 
 QStringList ClosingLog(const QString &rcpt, const QString &sender = {})
 {
@@ -350,70 +354,92 @@ void tst_Aiosmtpd::runsOneAfterAnother()
 // reached with STARTTLS, or on port 465 with TLS from the first byte.
 void tst_Aiosmtpd::tlsLogins_data()
 {
+    using Kind = TestCertificates::Kind;
     QTest::addColumn<SmtpSink::Tls>("tls");
     QTest::addColumn<QString>("host");
     QTest::addColumn<int>("port");
     QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("certificate"); // TestCertificates::Kind
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<QString>("lastNote");
 
     const QString took = DialogueHelpers::TookNote;
-    QTest::newRow("STARTTLS") << SmtpSink::Tls::StartTls << "127.0.0.1" << 0 << "secret" << Sent
-                              << took;
+    QTest::newRow("STARTTLS") << SmtpSink::Tls::StartTls << "127.0.0.1" << 0 << "secret"
+                              << int(Kind::Signed) << Sent << took;
+    QTest::newRow("STARTTLS, self-signed certificate")
+        << SmtpSink::Tls::StartTls << "127.0.0.1" << 0 << "secret" << int(Kind::SelfSigned) << Sent
+        << took;
     QTest::newRow("STARTTLS, wrong password")
-        << SmtpSink::Tls::StartTls << "127.0.0.1" << 0 << "wrong" << Failed
-        << QStringLiteral("C:The server did not accept the user name or password (535).");
+        << SmtpSink::Tls::StartTls << "127.0.0.1" << 0 << "wrong" << int(Kind::Signed) << Failed
+        << LoginHint;
     // Port 465 on an address of the loopback range of its own.
-    QTest::newRow("implicit TLS on port 465")
-        << SmtpSink::Tls::Implicit << "127.0.0.46" << 465 << "secret" << Sent << took;
+    QTest::newRow("implicit TLS on port 465") << SmtpSink::Tls::Implicit << "127.0.0.46" << 465
+                                              << "secret" << int(Kind::SelfSigned) << Sent << took;
 }
 
+// Each login runs twice against the same server: the second run resumes the
+// session of the first, and its report says what the first one's said about
+// the certificate, which the resumed session does not show again.
 void tst_Aiosmtpd::tlsLogins()
 {
     QFETCH(SmtpSink::Tls, tls);
     QFETCH(QString, host);
     QFETCH(int, port);
     QFETCH(QString, password);
+    QFETCH(int, certificate);
     QFETCH(QStringList, boxes);
     QFETCH(QString, lastNote);
 
     TestCertificates certificates;
     QVERIFY2(certificates.error().isEmpty(), qPrintable(certificates.error()));
     certificates.trustCa();
+    const auto kind = TestCertificates::Kind(certificate);
     SmtpSink::Options options;
     options.host = host;
     options.port = port;
     options.tls = tls;
-    options.certificateFile = certificates.certificateFile(TestCertificates::Kind::Signed);
-    options.keyFile = certificates.keyFile(TestCertificates::Kind::Signed);
+    options.certificateFile = certificates.certificateFile(kind);
+    options.keyFile = certificates.keyFile(kind);
     SmtpSink sink(options);
     if (port == 465 && !sink.startError().isEmpty())
         QSKIP(qPrintable(QStringLiteral("port 465 cannot be opened here (it needs root): ") +
                          sink.startError()));
     QVERIFY2(sink.startError().isEmpty(), qPrintable(sink.startError()));
 
-    EngineRun run;
-    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), QStringLiteral("tester"),
-             password, sink.address());
-    run.clickTest();
-    QVERIFY(run.waitForRunEnd());
-
-    QCOMPARE(run.boxTexts(), boxes);
-    const QStringList log = run.logLines();
-    QCOMPARE(log.last(), lastNote);
-    QCOMPARE(log.contains(QStringLiteral("W:STARTTLS")), tls == SmtpSink::Tls::StartTls);
-    QCOMPARE(log.count(QStringLiteral("W:EHLO [127.0.0.1]")),
-             tls == SmtpSink::Tls::StartTls ? 2 : 1);
     const auto isReport = [](const QString &line) {
         return line.startsWith(QStringLiteral("C:Encrypted with TLS 1.3 ("));
     };
-    QCOMPARE(std::count_if(log.cbegin(), log.cend(), isReport), 1);
-    QVERIFY(!log.contains(DialogueHelpers::PlainLoginNote));
-    QCOMPARE(sink.messageCount(), boxes == Sent ? 1 : 0);
-    QCOMPARE(sink.authAttempts(),
-             QStringList{QStringLiteral("%1 %2 %3")
-                             .arg(boxes == Sent ? QStringLiteral("ok") : QStringLiteral("fail"),
-                                  Hex(QStringLiteral("tester")), Hex(password))});
+    QStringList reports;
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        EngineRun run;
+        run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"),
+                 QStringLiteral("tester"), password, sink.address());
+        run.clickTest();
+        QVERIFY(run.waitForRunEnd());
+
+        QCOMPARE(run.boxTexts(), boxes);
+        const QStringList log = run.logLines();
+        QCOMPARE(log.last(), lastNote);
+        QCOMPARE(log.contains(QStringLiteral("W:STARTTLS")), tls == SmtpSink::Tls::StartTls);
+        QCOMPARE(log.count(QStringLiteral("W:EHLO [127.0.0.1]")),
+                 tls == SmtpSink::Tls::StartTls ? 2 : 1);
+        QCOMPARE(std::count_if(log.cbegin(), log.cend(), isReport), 1);
+        reports << *std::find_if(log.cbegin(), log.cend(), isReport);
+        QVERIFY(!log.contains(DialogueHelpers::PlainLoginNote));
+        const int delivered = boxes == Sent ? attempt : 0;
+        QCOMPARE(sink.messageCount(), delivered);
+        if (delivered > 0)
+            QCOMPARE(sink.tlsSession(delivered), attempt == 1 ? "new" : "resumed");
+    }
+    QVERIFY2(reports.first().endsWith(kind == TestCertificates::Kind::Signed
+                                          ? QStringLiteral(": trusted for %1.").arg(host)
+                                          : QStringLiteral(" NOT trusted: self-signed.")),
+             qPrintable(reports.first()));
+    QCOMPARE(reports.last(), reports.first());
+    const QString attempt = QStringLiteral("%1 %2 %3")
+                                .arg(boxes == Sent ? QStringLiteral("ok") : QStringLiteral("fail"),
+                                     Hex(QStringLiteral("tester")), Hex(password));
+    QCOMPARE(sink.authAttempts(), (QStringList{attempt, attempt}));
 }
 
 QTEST_MAIN(tst_Aiosmtpd)

@@ -565,6 +565,28 @@ void tst_Dialogue::credentials()
         QVERIFY(!logText.contains(pass));
 }
 
+namespace {
+// The hint after the last note of each failing row of ehloGreeting(), ""
+// where the evidence points to no cause.
+const QHash<QString, QString> GreetingFailureHint{
+    {"EHLO refused, and HELO too", ""},
+    {"EHLO refused with 501: no second greeting", ""},
+    {"AUTH LOGIN refused with 503",
+     "C:Hint: the server probably takes no login on port {port}: a provider's server takes logins "
+     "on its submission ports; type 127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS)."},
+    {"user name refused with 500", ""},
+    {"PLAIN refused", "C:Hint: the user name is often the whole mail address, not only the part "
+                      "before the @; some providers want an app password made for mail programs "
+                      "instead of the usual one."},
+    {"neither LOGIN nor PLAIN",
+     "C:Hint: the server probably offers no login mechanism that Vormant can use here: type "
+     "127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS), or ask the server's administrator."},
+    {"AUTH LOGIN refused with 535",
+     "C:Hint: the server probably offers no login mechanism that Vormant can use here: type "
+     "127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS), or ask the server's administrator."},
+};
+} // namespace
+
 // A client that logs in greets with EHLO; a server without extensions
 // refuses it with 500 or 502, and the client greets with HELO instead.
 void tst_Dialogue::ehloGreeting_data()
@@ -682,8 +704,15 @@ void tst_Dialogue::ehloGreeting()
             sentGreetings << QString::fromLatin1(command);
     }
     QCOMPARE(greetings, sentGreetings);
-    if (!lastNote.isEmpty())
-        QCOMPARE(log.last(), lastNote);
+    // A failing row ends with its hint, or has explicitly none.
+    QStringList end = lastNote.isEmpty() ? QStringList() : QStringList{lastNote};
+    if (boxes == Failed) {
+        const QString tag = QString::fromUtf8(QTest::currentDataTag());
+        QVERIFY2(GreetingFailureHint.contains(tag), "no hint given for this failing row");
+        if (!GreetingFailureHint.value(tag).isEmpty())
+            end << GreetingFailureHint.value(tag);
+    }
+    QCOMPARE(log.mid(log.size() - end.size()), end);
     // AUTH PLAIN carries the password: the log masks all of it.
     QVERIFY(!run.window().rtbStatus->Text().contains(QStringLiteral("AHVzZXIAc2VjcmV0")));
     if (commands.size() > 1 && commands.at(1).startsWith("AUTH PLAIN"))
@@ -854,6 +883,7 @@ void tst_Dialogue::startTls_data()
     QTest::addColumn<Commands>("commands");
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<QString>("note"); // a note the log must hold, "{port}" for the port
+    QTest::addColumn<QString>("hint"); // the hint after the report, or at the end; "" for none
 
     using S = ScriptedServer;
     const Script offer{S::Say("220 mx.test ESMTP\r\n"),
@@ -879,52 +909,77 @@ void tst_Dialogue::startTls_data()
         const char *name;
         Kind kind;
         const char *noteEnd;
+        const char *hint = "";
     } certificates[] = {
         {"trusted certificate", Kind::Signed, ": trusted for 127.0.0.1."},
         {"self-signed certificate: reported, the test goes on", Kind::SelfSigned,
          ". Certificate NOT trusted: self-signed."},
         {"expired certificate", Kind::Expired, ". Certificate NOT trusted: expired."},
         {"certificate for another name", Kind::OtherName,
-         ". Certificate NOT trusted: issued for another name than 127.0.0.1."},
+         ". Certificate NOT trusted: issued for another name than 127.0.0.1.",
+         "C:Hint: type the name the certificate is issued for, other.example, as the server: then "
+         "the certificate can be checked against the name."},
     };
     for (const auto &certificate : certificates) {
         QTest::addRow("%s", certificate.name)
             << offer + Script{S::SayThenTls("220 2.0.0 Ready to start TLS\r\n")} + inside
             << int(certificate.kind) << generous << whole << Sent
-            << QString::fromLatin1(certificate.noteEnd);
+            << QString::fromLatin1(certificate.noteEnd) << QString::fromLatin1(certificate.hint);
     }
     // Servers as Debian installs them, which offer AUTH only after STARTTLS.
     for (const TlsOnlyServer &tlsOnly : TlsOnlyServers) {
         QTest::addRow("%s", tlsOnly.name)
             << LoginInsideTls(tlsOnly) << int(Kind::Signed) << generous << whole << Sent
-            << QStringLiteral(": trusted for 127.0.0.1.");
+            << QStringLiteral(": trusted for 127.0.0.1.") << QString();
     }
     QTest::newRow("STARTTLS refused")
         << offer + Script{S::Say("454 4.7.0 TLS not available due to local problem\r\n")}
         << int(Kind::Signed) << generous << upToTls << Failed
-        << QStringLiteral("C:The server refused STARTTLS (454).");
+        << QStringLiteral("C:The server refused STARTTLS (454).") << QString();
     QTest::newRow("replies injected after the 220")
         << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n250 injected\r\n235 2.7.0 ok\r\n")}
         << int(Kind::Signed) << generous << upToTls << Failed
         << QStringLiteral("C:The server sent more before the TLS handshake than its 220 to "
-                          "STARTTLS: Vormant trusts nothing sent unencrypted and stopped.");
-    QTest::newRow("garbage instead of a handshake")
-        << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::Garbage)} << int(Kind::Signed)
-        << generous << upToTls << Failed
-        << QStringLiteral("C:The TLS handshake with 127.0.0.1 port {port} failed (");
-    QTest::newRow("close in the middle of the handshake")
-        << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::CloseMidway)}
-        << int(Kind::Signed) << generous << upToTls << Failed
-        << QStringLiteral("C:The TLS handshake with 127.0.0.1 port {port} failed (");
+                          "STARTTLS: Vormant trusts nothing sent unencrypted and stopped.")
+        << QString();
+    // A failed handshake says why; `failed (` is followed by the reason.
+    const QString failed =
+        QStringLiteral("C:The TLS handshake with 127.0.0.1 port {port} failed (");
+    const struct
+    {
+        const char *name;
+        Tls tls;
+        Kind kind;
+        const char *reason; // the whole reason, or its start when the library's text follows
+        const char *hint = "";
+    } failures[] = {
+        {"garbage instead of a handshake", Tls::Garbage, Kind::Signed,
+         "Error during SSL handshake: "},
+        {"close in the middle of the handshake", Tls::CloseMidway, Kind::Signed,
+         "the server closed the connection in the middle of the handshake)."},
+        {"TLS 1.0 only", Tls::V1_0Only, Kind::Signed,
+         "the server sent the fatal TLS alert 70, protocol version: no TLS version both sides "
+         "support).",
+         "C:Hint: probably the server offers only TLS versions or ciphers that this computer no "
+         "longer accepts (TLS 1.0 or 1.1): ask the server's administrator to enable TLS 1.2 or "
+         "later."},
+        {"alert 80 at once", Tls::AlertAtOnce, Kind::SelfSigned,
+         "the server sent the fatal TLS alert 80, internal error)."},
+        // The library's own text is empty here: the certificate's fault and the
+        // alert together leave it nothing to say.
+        {"alert 80 after the ServerHello and Certificate", Tls::AlertAfterHello, Kind::SelfSigned,
+         "the server sent the fatal TLS alert 80, internal error)."},
+    };
+    for (const auto &failure : failures) {
+        QTest::addRow("%s", failure.name)
+            << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n", failure.tls)}
+            << int(failure.kind) << generous << upToTls << Failed
+            << failed + QString::fromLatin1(failure.reason) << QString::fromLatin1(failure.hint);
+    }
     QTest::newRow("handshake that never finishes")
         << offer + Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::Stall)} << int(Kind::Signed)
         << 700 << upToTls << Failed
-        << QStringLiteral("C:The TLS handshake did not finish within 700 ms.");
-    QTest::newRow("TLS 1.0 only") << offer +
-                                         Script{S::SayThenTls("220 2.0.0 Ready\r\n", Tls::V1_0Only)}
-                                  << int(Kind::Signed) << generous << upToTls << Failed
-                                  << QStringLiteral(
-                                         "C:The TLS handshake with 127.0.0.1 port {port} failed (");
+        << QStringLiteral("C:The TLS handshake did not finish within 700 ms.") << QString();
 }
 
 void tst_Dialogue::startTls()
@@ -935,6 +990,7 @@ void tst_Dialogue::startTls()
     QFETCH(Commands, commands);
     QFETCH(QStringList, boxes);
     QFETCH(QString, note);
+    QFETCH(QString, hint);
 
     const ReplyTimeouts timeouts(replyTimeoutMs);
     const auto kind = TestCertificates::Kind(certificate);
@@ -961,6 +1017,14 @@ void tst_Dialogue::startTls()
                          line.endsWith(note);
     });
     QVERIFY2(found, qPrintable(log.join(u'\n')));
+    // No note leaves its reason out.
+    for (const QString &line : log) {
+        QVERIFY2(!line.contains(QStringLiteral("()")) && !line.contains(QStringLiteral(": )")),
+                 qPrintable(line));
+    }
+    // A failed run ends with its hint, or with no hint at all.
+    if (boxes == Failed)
+        QCOMPARE(log.last().startsWith(QStringLiteral("C:Hint: ")) ? log.last() : QString(), hint);
     // A certificate is reported once, right after the handshake, before EHLO goes again.
     if (boxes == Sent) {
         const auto isReport = [](const QString &line) {
@@ -970,7 +1034,11 @@ void tst_Dialogue::startTls()
         const qsizetype encrypted = std::find_if(log.cbegin(), log.cend(), isReport) - log.cbegin();
         QVERIFY(log.at(encrypted - 2).startsWith(QStringLiteral("Y:220 ")));
         QCOMPARE(log.at(encrypted - 1), QString());
-        QCOMPARE(log.at(encrypted + 1), QStringLiteral("W:EHLO [127.0.0.1]"));
+        // The hint the report calls for comes right after it.
+        const qsizetype next = hint.isEmpty() ? encrypted + 1 : encrypted + 2;
+        if (!hint.isEmpty())
+            QCOMPARE(log.at(encrypted + 1), hint);
+        QCOMPARE(log.at(next), QStringLiteral("W:EHLO [127.0.0.1]"));
         QVERIFY(!log.contains(DialogueHelpers::PlainLoginNote));
         // Every line the server sent, plain or encrypted, is in the log in yellow.
         QStringList yellow;

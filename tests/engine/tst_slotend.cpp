@@ -40,6 +40,49 @@ Turn Reset(const QByteArray &reply)
     turn.resetAfter = true;
     return turn;
 }
+
+// The hint that ends the log of each failing row of endings(), "" where the
+// evidence points to no cause.
+const QHash<QString, QString> FailureHint{
+    {"greeting 554", "C:Hint: the server probably refuses this computer's address, by its policy "
+                     "(a home or dynamic address) or because the address is on a block list: "
+                     "test from another network, or ask the server's administrator."},
+    {"HELO refused", ""},
+    {"AUTH LOGIN refused with 504",
+     "C:Hint: the server offers no login on port {port} (its EHLO reply has no AUTH): type "
+     "127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS) to log in there, or leave user name and "
+     "password empty to send to an address the server takes mail for."},
+    {"user refused", "C:Hint: the user name is often the whole mail address, not only the part "
+                     "before the @; some providers want an app password made for mail programs "
+                     "instead of the usual one."},
+    {"password refused", "C:Hint: the user name is often the whole mail address, not only the "
+                         "part before the @; some providers want an app password made for mail "
+                         "programs instead of the usual one."},
+    {"sender refused", ""},
+    {"recipient refused",
+     "C:Hint: either the server does not pass mail on to example.com without a login, or it does "
+     "not know the recipient: type your user name and password, or check the address."},
+    {"DATA refused", ""},
+    {"message refused", "C:Hint: the message is probably larger than the server takes (the SIZE "
+                        "line of its EHLO reply gives the limit): test with a shorter message."},
+    {"421 to RCPT", ""},
+    {"reply of two characters", ""},
+    {"close instead of a greeting", ""},
+    {"close after the greeting", ""},
+    {"close in the middle of a reply", ""},
+    {"reset instead of a greeting", ""},
+    {"close instead of the reply to the data", ""},
+    {"accepted code, then close", ""},
+    {"greeting never comes", ""},
+    {"reply to HELO never comes", ""},
+    {"reply to the password never comes", ""},
+    {"reply to the data never comes", ""},
+    {"slow greeting that refuses the session",
+     "C:Hint: the server probably refuses this computer's address, by its policy (a home or "
+     "dynamic address) or because the address is on a block list: test from another network, or "
+     "ask the server's administrator."},
+    {"greeting trickles in slower than the limit", ""},
+};
 } // namespace
 
 // How a slot ends: every way a dialogue can end gives exactly one verdict,
@@ -110,6 +153,7 @@ void tst_SlotEnd::endings_data()
         << authDialogue + quit
         << QStringList{"W:********",
                        DialogueHelpers::PlainLoginNote,
+                       DialogueHelpers::PlainLoginHint,
                        "Y:535 5.7.8 invalid",
                        "",
                        "W:QUIT",
@@ -217,12 +261,27 @@ void tst_SlotEnd::endings_data()
     QTest::newRow("reply to the password never comes")
         << AcceptingWithAuth(4, S::Silence()) << true << 300 << 0 << authDialogue
         << QStringList{"W:********", DialogueHelpers::PlainLoginNote,
+                       DialogueHelpers::PlainLoginHint,
                        QStringLiteral("C:No reply to the password within 300 ms.")}
         << Failed;
     QTest::newRow("reply to the data never comes")
         << Accepting(5, S::Silence()) << false << 0 << 300 << FullDialogue.mid(0, 4)
         << QStringList{"W:Subject: Vormant", "W:.",
                        QStringLiteral("C:No reply to the message within 300 ms.")}
+        << Failed;
+    // A slow step gets a note with its time, and the hint of what makes it slow.
+    Turn slowGreeting = S::Say("554 5.7.1 Service unavailable; client [127.0.0.1] blocked\r\n");
+    slowGreeting.delayMs = 1200;
+    QTest::newRow("slow greeting that refuses the session")
+        << Script{slowGreeting} << false << 0 << 0 << quit
+        << QStringList{"Y:554 5.7.1 Service unavailable; client [127.0.0.1] blocked",
+                       "",
+                       "C:The greeting took # seconds.",
+                       "C:Hint: a greeting this slow is probably the server looking up this "
+                       "computer's name (reverse DNS), or a deliberate pause against spam; mail "
+                       "programs with short time-outs give up on it.",
+                       "W:QUIT",
+                       "C:The server refused the session in its greeting (554)."}
         << Failed;
     // A reply that trickles in does not buy itself more time.
     QTest::newRow("greeting trickles in slower than the limit")
@@ -240,6 +299,13 @@ void tst_SlotEnd::endings()
     QFETCH(Commands, commands);
     QFETCH(QStringList, lastLogLines);
     QFETCH(QStringList, boxes);
+    // A failing run ends with its hint, or has explicitly none.
+    if (boxes == Failed) {
+        const QString tag = QString::fromUtf8(QTest::currentDataTag());
+        QVERIFY2(FailureHint.contains(tag), "no hint given for this failing row");
+        if (!FailureHint.value(tag).isEmpty())
+            lastLogLines << FailureHint.value(tag);
+    }
 
     // Where no time-out is meant to end the slot, the limits are a minute:
     // a slot that ends only by its time-out then shows in the time it took.
@@ -274,10 +340,10 @@ void tst_SlotEnd::endings()
 
 void tst_SlotEnd::dataReplyHasTheLongerLimit()
 {
-    // Every other reply has 300 ms, the reply to "." comes after a second.
+    // Every other reply has 300 ms, the reply to "." comes after more than a second.
     const ReplyTimeouts timeouts(300, 60000);
     Turn late = ScriptedServer::Say("250 queued at last\r\n");
-    late.delayMs = 1000;
+    late.delayMs = 1200;
     ScriptedServer server(Accepting(5, late));
     EngineRun run;
     run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {}, server.address());
@@ -285,7 +351,14 @@ void tst_SlotEnd::dataReplyHasTheLongerLimit()
     QVERIFY(run.waitForRunEnd());
 
     QCOMPARE(server.commands(), FullDialogue);
-    QVERIFY(run.logLines().contains(QStringLiteral("Y:250 queued at last")));
+    // A successful run, too, notes a slow step.
+    const QStringList log = run.logLines();
+    const qsizetype queued = log.indexOf(QStringLiteral("Y:250 queued at last"));
+    QVERIFY2(queued > 0, qPrintable(log.join(u'|')));
+    QCOMPARE(log.mid(queued + 1, 3),
+             (QStringList{"", "C:The reply to the message took # seconds.",
+                          "C:Hint: a reply this slow to the end of the data is probably the "
+                          "server's content filter (spam and virus checks) at work."}));
     QCOMPARE(run.boxTexts(), Sent);
 }
 

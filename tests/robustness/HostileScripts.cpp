@@ -1,6 +1,10 @@
 #include "robustness/HostileScripts.h"
 
 namespace {
+const QString PlainLoginHint = QStringLiteral(
+    "#Hint: type 127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS) if the server offers it: there "
+    "the password goes encrypted. Change the password if others can read this network.");
+
 Exchange Reply(const QByteArray &reply, const QStringList &logAfter, const QByteArray &command,
                Upto reached)
 {
@@ -23,7 +27,8 @@ QList<Exchange> StandardExchanges(bool withAuth)
             << Reply(
                    "334 UGFzc3dvcmQ6\r\n",
                    {">********",
-                    "#The server offers no STARTTLS: the user name and password went unencrypted."},
+                    "#The server offers no STARTTLS: the user name and password went unencrypted.",
+                    PlainLoginHint},
                    "c2VjcmV0", Upto::Pass)
             << Reply("235 2.7.0 Authentication successful\r\n", {">MAIL FROM:<>"}, "MAIL FROM:<>",
                      Upto::Mail);

@@ -83,15 +83,18 @@ QStringList EngineRun::logLines() const
         lines.removeLast();
 
     // What changes from run to run reads the same in every run: the port of
-    // the server typed (a port other than that one stays as it is) and the
-    // milliseconds the dialogue took.
+    // the server typed (a port other than that one stays as it is), the
+    // milliseconds the dialogue took and the seconds a slow reply took.
     const QString typedPort =
         QStringLiteral(" port %1").arg(ParseServerAddress(m_window->txtServer->text()).port);
     static const QRegularExpression took(QStringLiteral("^(C:The dialogue took )\\d+( ms)"));
+    static const QRegularExpression slow(
+        QStringLiteral("^(C:The (?:greeting|reply to .+) took )\\d+\\.\\d( seconds\\.)$"));
     for (QString &line : lines) {
         if (line.startsWith(QStringLiteral("C:")))
             line.replace(typedPort, QStringLiteral(" port {port}"));
         line.replace(took, QStringLiteral("\\1#\\2"));
+        line.replace(slow, QStringLiteral("\\1#\\2"));
     }
     return lines;
 }

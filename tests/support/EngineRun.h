@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/frmMain.h"
+#include "support/MxResolver.h"
 
 #include <QList>
 #include <QString>
@@ -43,13 +44,15 @@ public:
     // The log line by line: "W:" white text, "Y:" yellow text, "C:" the
     // tool's cyan notes, "?:" anything else; an empty line is "". The port of
     // the server typed reads "{port}" in the notes, and the
-    // time the dialogue took reads "#".
+    // time the dialogue or a slow reply took reads "#".
     QStringList logLines() const;
 
     // The window is idle: Test and the five fields enabled, fields white.
     bool windowUnlocked() const;
 
 private:
+    // A run looks up no MX records unless its test gives a resolver of its own.
+    const MxResolver m_noLookups;
     std::unique_ptr<frmMain> m_window;
     QList<Box> m_boxes;
     int m_programEnds = 0;

@@ -104,6 +104,12 @@ void PeerSocket::PeerEncrypted(const TlsReport &report)
 
 void PeerSocket::Fail(QAbstractSocket::SocketError error, const QString &description)
 {
+    if (m_handshaking) {
+        m_failure = TlsFailure();
+        m_failure.cause = error == QAbstractSocket::RemoteHostClosedError
+                              ? TlsFailure::Cause::PeerClosed
+                              : TlsFailure::Cause::Other;
+    }
     m_state = SocketState::Error;
     m_handshaking = false;
     emit this->error(error, description);
@@ -121,4 +127,5 @@ void PeerSocket::reset()
     m_handshaking = false;
     m_encrypted = false;
     m_report = TlsReport();
+    m_failure = TlsFailure();
 }

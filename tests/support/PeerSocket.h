@@ -24,6 +24,7 @@ public:
     bool PlainBytesPending() const override;
     bool IsEncrypted() const override { return m_encrypted; }
     const TlsReport &TlsSession() const override { return m_report; }
+    const TlsFailure &HandshakeFailure() const override { return m_failure; }
     QString GetData() override;
     void SendData(const QString &Text) override;
     void Flush() override {}
@@ -58,4 +59,5 @@ private:
     bool m_handshaking = false;
     bool m_encrypted = false;
     TlsReport m_report;
+    TlsFailure m_failure;
 };

@@ -3,6 +3,7 @@
 #include <QSslSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 #include <sys/socket.h>
@@ -12,6 +13,12 @@ namespace {
 constexpr char GarbageReply[] = "HTTP/1.1 400 Bad Request\r\nConnection: close\r\n\r\n";
 // Far enough into the server's handshake to be past its first record header.
 constexpr qsizetype MidwayBytes = 20;
+// A TLS record holding a fatal (2) "internal error" alert (80).
+const QByteArray InternalErrorAlert("\x15\x03\x03\x00\x02\x02\x50", 7);
+constexpr qsizetype RecordHeader = 5;
+constexpr char HandshakeRecord = 22;
+constexpr char ServerHello = 2;
+constexpr char Certificate = 11;
 
 void ResetOnClose(QTcpSocket *socket)
 {
@@ -146,6 +153,12 @@ void ScriptedServer::relayToClient()
     if (!m_relay || !m_client || !m_client->isOpen())
         return;
     QByteArray bytes = m_relay->readAll();
+    if (m_alertAfterHello) {
+        // The plain reply before the handshake passes as it is.
+        const qsizetype plain =
+            std::clamp(m_handshakeFrom - m_rawSent.size(), qsizetype(0), bytes.size());
+        bytes = bytes.left(plain) + upToCertificate(bytes.mid(plain), m_rawSent.size() + plain);
+    }
     const bool cut = m_cutAt >= 0 && m_rawSent.size() + bytes.size() >= m_cutAt;
     if (cut)
         bytes.truncate(m_cutAt - m_rawSent.size());
@@ -155,6 +168,31 @@ void ScriptedServer::relayToClient()
         m_cutAt = -1;
         closeClient();
     }
+}
+
+// The server's records as far as its Certificate, then the alert in place of
+// the next one; the client's connection ends there.
+QByteArray ScriptedServer::upToCertificate(const QByteArray &bytes, qsizetype relayedBefore)
+{
+    m_flight += bytes;
+    QByteArray relayed;
+    while (m_flight.size() > RecordHeader) {
+        const qsizetype length =
+            RecordHeader + (qsizetype(uchar(m_flight.at(3))) << 8 | uchar(m_flight.at(4)));
+        if (m_flight.size() < length)
+            break;
+        const char type = m_flight.at(RecordHeader);
+        if (m_flight.at(0) != HandshakeRecord || (type != ServerHello && type != Certificate)) {
+            relayed += InternalErrorAlert;
+            m_cutAt = relayedBefore + relayed.size();
+            m_alertAfterHello = false;
+            m_flight.clear();
+            break;
+        }
+        relayed += m_flight.left(length);
+        m_flight.remove(0, length);
+    }
+    return relayed;
 }
 
 void ScriptedServer::closeClient()
@@ -178,8 +216,13 @@ void ScriptedServer::startTls(Tls tls)
         return;
     case Tls::Garbage:
     case Tls::Stall:
+    case Tls::AlertAtOnce:
         m_awaiting = tls;
         return;
+    case Tls::AlertAfterHello:
+        m_alertAfterHello = true;
+        m_handshakeFrom = m_plainWritten;
+        break;
     case Tls::CloseMidway:
         m_cutAt = m_plainWritten + MidwayBytes;
         break;
@@ -192,6 +235,8 @@ void ScriptedServer::startTls(Tls tls)
     ssl->setLocalCertificate(m_certificate);
     ssl->setPrivateKey(m_key);
     ssl->setPeerVerifyMode(QSslSocket::VerifyNone);
+    if (tls == Tls::AlertAfterHello)
+        ssl->setProtocol(QSsl::TlsV1_2); // its ServerHello and Certificate go in clear
     if (tls == Tls::V1_0Only) {
         QT_WARNING_PUSH
         QT_WARNING_DISABLE_DEPRECATED
@@ -216,6 +261,13 @@ void ScriptedServer::onReadyRead()
     if (m_awaiting == Tls::Garbage) {
         m_awaiting = Tls::Stall; // answered once; whatever follows is ignored
         write(GarbageReply);
+        return;
+    }
+    if (m_awaiting == Tls::AlertAtOnce) {
+        m_awaiting = Tls::Stall;
+        write(InternalErrorAlert);
+        m_peer->flush();
+        m_peer->disconnectFromHost();
         return;
     }
     if (m_awaiting == Tls::Stall)

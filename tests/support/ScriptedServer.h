@@ -38,6 +38,14 @@ public:
         // 1.0 session at its default security level at all, so this ends
         // in the server's "protocol version" alert, as an old server's would.
         V1_0Only,
+        // The client's handshake is answered with a fatal "internal error"
+        // alert (80), as by a server that cannot set up TLS at all.
+        AlertAtOnce,
+        // The server (TLS 1.2) sends its ServerHello and Certificate, then
+        // the same alert instead of its ServerKeyExchange: a server that
+        // fails to sign its part of the handshake, as Debian's OpenSMTPD 6.8
+        // does with OpenSSL 3.
+        AlertAfterHello,
     };
 
     // What the server does when its turn comes.
@@ -139,6 +147,7 @@ private:
     void onNewConnection();
     void onPeer(QTcpSocket *socket);
     void relayToClient();
+    QByteArray upToCertificate(const QByteArray &bytes, qsizetype relayedBefore);
     void closeClient();
     void startTls(Tls tls);
     void write(const QByteArray &bytes);
@@ -174,6 +183,9 @@ private:
     bool m_resetClient = false;
     qsizetype m_plainWritten = 0;
     qsizetype m_cutAt = -1; // > -1: the client's connection ends after so many bytes
+    bool m_alertAfterHello = false;
+    qsizetype m_handshakeFrom = 0; // where the server's handshake starts on the client's connection
+    QByteArray m_flight;           // the server's handshake records not relayed yet
     QByteArray m_rawReceived;
     QByteArray m_rawSent;
 };

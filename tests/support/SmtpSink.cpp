@@ -94,6 +94,11 @@ QStringList SmtpSink::envelope(int number) const
         .split(u'\n', Qt::SkipEmptyParts);
 }
 
+QString SmtpSink::tlsSession(int number) const
+{
+    return QString::fromLatin1(readFile(QStringLiteral("%1.tls").arg(number)));
+}
+
 QStringList SmtpSink::authAttempts() const
 {
     return QString::fromLatin1(readFile(QStringLiteral("auth.log")))

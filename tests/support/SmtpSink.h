@@ -45,6 +45,9 @@ public:
     QByteArray content(int number) const;   // the message as the server kept it
     QString contentFile(int number) const;  // the file that holds it
     QStringList envelope(int number) const; // "MAIL FROM:..." then "RCPT TO:..." lines
+    // "resumed" or "new": whether the message's TLS session was one of an
+    // earlier connection; empty without TLS.
+    QString tlsSession(int number) const;
     // One line per AUTH attempt: "ok|fail <login hex> <password hex>".
     QStringList authAttempts() const;
 

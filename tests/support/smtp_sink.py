@@ -8,7 +8,9 @@ started it) or it is terminated.
 Each message it accepts is saved in the given directory as <n>.eml (the
 content's bytes exactly as the server kept them) and <n>.envelope (the line
 "MAIL FROM:<sender>" and one line "RCPT TO:<recipient>" per recipient). The
-.envelope file appears last, so a test that sees it can read both. Every
+.envelope file appears last, so a test that sees it can read both; before it,
+<n>.tls holds "resumed" or "new" for a message that came inside TLS (whether
+the client resumed a session of an earlier connection) and nothing otherwise. Every
 authentication attempt is appended to auth.log as "ok|fail <login> <password>"
 with login and password as the hex of their bytes.
 
@@ -45,6 +47,9 @@ class SavingHandler:
             self.count += 1
             number = self.count
         self._write(f"{number}.eml", envelope.original_content)
+        tls = server.transport.get_extra_info("ssl_object")
+        self._write(f"{number}.tls",
+                    b"" if tls is None else b"resumed" if tls.session_reused else b"new")
         lines = [f"MAIL FROM:<{envelope.mail_from.strip('<>')}>"]
         lines += [f"RCPT TO:<{rcpt}>" for rcpt in envelope.rcpt_tos]
         self._write(f"{number}.envelope", ("\n".join(lines) + "\n").encode("utf-8"))
