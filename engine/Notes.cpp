@@ -6,6 +6,7 @@
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/LogControl.h"
 #include "util/Colors.h"
+#include "util/FillText.h"
 
 #include <QStringList>
 
@@ -102,24 +103,6 @@ const auto Hint = QStringLiteral("Hint: %1");
 // What was last sent belongs to the run.
 QString &g_lastCommand = modQuendel_EmailClient::Run.LastCommand;
 
-// The text with %1, %2, ... replaced by the arguments in one pass: nothing in
-// an argument (a "%2" in a host name typed) is ever taken for a placeholder,
-// and a text may leave an argument out.
-QString Fill(const QString &text, const QStringList &arguments)
-{
-    QString filled;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const int number = i + 1 < text.size() ? text.at(i + 1).digitValue() : -1;
-        if (text.at(i) == u'%' && number >= 1 && number <= arguments.size()) {
-            filled += arguments.at(number - 1);
-            ++i;
-        } else {
-            filled += text.at(i);
-        }
-    }
-    return filled;
-}
-
 void Note(const QString &text)
 {
     Module1::Log().SetSelColor(Colors::Cyan);
@@ -213,8 +196,8 @@ void Connected(const QString &address, std::int32_t port, const QString &hostTyp
 {
     // An address typed as the server needs no second mention.
     const bool typedAddress = hostTyped == address || hostTyped.isEmpty();
-    Note(Fill(typedAddress ? Text::ConnectedToAddress : Text::Connected,
-              {address, QString::number(port), hostTyped}));
+    Note(FillText(typedAddress ? Text::ConnectedToAddress : Text::Connected,
+                  {address, QString::number(port), hostTyped}));
     RunEvidence::StartReplyClock();
 }
 
@@ -222,48 +205,49 @@ void SocketError(QAbstractSocket::SocketError error, const QString &description,
                  const QString &host, std::int32_t port)
 {
     if (!AwaitingGreeting()) {
-        Note(Fill(Text::ConnectionFailed, {host, QString::number(port), description}));
+        Note(FillText(Text::ConnectionFailed, {host, QString::number(port), description}));
         FailedWaiting();
         return;
     }
-    Note(Fill(ConnectErrorText(error), {host, QString::number(port), description}));
+    Note(FillText(ConnectErrorText(error), {host, QString::number(port), description}));
     RunEvidence::HintAfterConnectionError(error);
 }
 
 void ConnectFailed(const QString &description)
 {
-    Note(Fill(Text::CouldNotStart, {description}));
+    Note(FillText(Text::CouldNotStart, {description}));
     RunEvidence::HintAfter(Hints::Event::NotStarted);
 }
 
 void ServerClosed()
 {
     Note(AwaitingGreeting() ? Text::ClosedBeforeGreeting
-                            : Fill(Text::ClosedAfter, {g_lastCommand}));
+                            : FillText(Text::ClosedAfter, {g_lastCommand}));
 }
 
 void NoReply(int waitedMs)
 {
-    Note(AwaitingGreeting() ? Fill(Text::NoGreeting, {Duration(waitedMs)})
-                            : Fill(Text::NoReply, {g_lastCommand, Duration(waitedMs)}));
+    Note(AwaitingGreeting() ? FillText(Text::NoGreeting, {Duration(waitedMs)})
+                            : FillText(Text::NoReply, {g_lastCommand, Duration(waitedMs)}));
 }
 
 void ReplyTooLong()
 {
     const qsizetype kib = ReplyFramer::MaxReplyLength / 1024;
-    Note(AwaitingGreeting() ? Fill(Text::GreetingTooLong, {QString::number(kib)})
-                            : Fill(Text::ReplyTooLong, {QString::number(kib), g_lastCommand}));
+    Note(AwaitingGreeting() ? FillText(Text::GreetingTooLong, {QString::number(kib)})
+                            : FillText(Text::ReplyTooLong, {QString::number(kib), g_lastCommand}));
 }
 
 void MoreThanOneReply()
 {
     Note(AwaitingGreeting() ? Text::MoreThanOneGreeting
-                            : Fill(Text::MoreThanOneReply, {g_lastCommand}));
+                            : FillText(Text::MoreThanOneReply, {g_lastCommand}));
 }
 
 void NotAnSmtpReply()
 {
-    Note(AwaitingGreeting() ? Text::GreetingNotSmtp : Fill(Text::ReplyNotSmtp, {g_lastCommand}));
+    Note(AwaitingGreeting() ? Text::GreetingNotSmtp
+                            : FillText(Text::ReplyNotSmtp, {g_lastCommand}));
 }
 
 void Refused(const QString &code)
@@ -274,17 +258,17 @@ void Refused(const QString &code)
                              g_lastCommand == Text::UserName || g_lastCommand == Text::Password ||
                              g_lastCommand == Text::AuthPlain;
     if (AwaitingGreeting())
-        Note(Fill(Text::RefusedGreeting, {code}));
+        Note(FillText(Text::RefusedGreeting, {code}));
     else if (credentials)
-        Note(Fill(Text::RefusedLogin, {code}));
+        Note(FillText(Text::RefusedLogin, {code}));
     else
-        Note(Fill(Text::RefusedCommand, {g_lastCommand, code}));
+        Note(FillText(Text::RefusedCommand, {g_lastCommand, code}));
     RunEvidence::HintAfter(Hints::Event::Refused);
 }
 
 void FailedWaiting()
 {
-    Note(Fill(Text::FailedWaiting, {g_lastCommand}));
+    Note(FillText(Text::FailedWaiting, {g_lastCommand}));
 }
 
 namespace {
@@ -307,10 +291,10 @@ QString FailureReason(const TlsFailure &failure)
     switch (failure.cause) {
     case TlsFailure::Cause::AlertReceived:
     case TlsFailure::Cause::AlertSent:
-        return Fill(failure.cause == TlsFailure::Cause::AlertReceived ? Text::AlertReceived
-                                                                      : Text::AlertSent,
-                    {failure.fatal ? Text::Fatal : Text::Warning, QString::number(failure.alert),
-                     failure.alertName}) +
+        return FillText(failure.cause == TlsFailure::Cause::AlertReceived ? Text::AlertReceived
+                                                                          : Text::AlertSent,
+                        {failure.fatal ? Text::Fatal : Text::Warning,
+                         QString::number(failure.alert), failure.alertName}) +
                AlertMeaning(failure.alert);
     case TlsFailure::Cause::PeerClosed:
         return Text::ClosedMidHandshake;
@@ -340,31 +324,31 @@ void Encrypted(const TlsReport &report, const QString &hostTyped)
         trust = Text::NotYetValid;
         break;
     case TlsReport::Trust::OtherName:
-        trust = Fill(Text::OtherName, {hostTyped});
+        trust = FillText(Text::OtherName, {hostTyped});
         break;
     case TlsReport::Trust::UnknownIssuer:
         trust = Text::UnknownIssuer;
         break;
     case TlsReport::Trust::Untrusted:
-        trust = Fill(Text::Untrusted, {report.trustProblem});
+        trust = FillText(Text::Untrusted, {report.trustProblem});
         break;
     }
     const QString expires = report.expires.toUTC().toString(Qt::ISODate).left(10);
-    Note(Fill(trust.isEmpty() ? Text::EncryptedTrusted : Text::EncryptedUntrusted,
-              {report.protocol, report.cipher, report.subject, report.issuer, expires,
-               trust.isEmpty() ? hostTyped : trust}));
+    Note(FillText(trust.isEmpty() ? Text::EncryptedTrusted : Text::EncryptedUntrusted,
+                  {report.protocol, report.cipher, report.subject, report.issuer, expires,
+                   trust.isEmpty() ? hostTyped : trust}));
     RunEvidence::Encrypted(report);
 }
 
 void HandshakeFailed(const QString &host, std::int32_t port, const TlsFailure &failure)
 {
-    Note(Fill(Text::HandshakeFailed, {host, QString::number(port), FailureReason(failure)}));
+    Note(FillText(Text::HandshakeFailed, {host, QString::number(port), FailureReason(failure)}));
     RunEvidence::HintAfterHandshakeFailure(failure.libraryText);
 }
 
 void HandshakeTimedOut(int waitedMs)
 {
-    Note(Fill(Text::HandshakeTimedOut, {Duration(waitedMs)}));
+    Note(FillText(Text::HandshakeTimedOut, {Duration(waitedMs)}));
 }
 
 void PlainTextAfterStartTls()
@@ -381,20 +365,20 @@ void PasswordUnencrypted()
 void ReplyTook(qint64 milliseconds)
 {
     const QString seconds = QString::number(double(milliseconds) / 1000, 'f', 1);
-    Note(AwaitingGreeting() ? Fill(Text::GreetingTook, {seconds})
-                            : Fill(Text::ReplyTook, {g_lastCommand, seconds}));
+    Note(AwaitingGreeting() ? FillText(Text::GreetingTook, {seconds})
+                            : FillText(Text::ReplyTook, {g_lastCommand, seconds}));
 }
 
 void Hint(const QString &text)
 {
     if (!text.isEmpty())
-        Note(Fill(Text::Hint, {text}));
+        Note(FillText(Text::Hint, {text}));
 }
 
 void NoUsableLogin(const QStringList &mechanisms)
 {
-    Note(Fill(Text::NoUsableLogin,
-              {mechanisms.isEmpty() ? Text::NoMechanism : mechanisms.join(u' ')}));
+    Note(FillText(Text::NoUsableLogin,
+                  {mechanisms.isEmpty() ? Text::NoMechanism : mechanisms.join(u' ')}));
     RunEvidence::HintAfter(Hints::Event::NoUsableLogin);
 }
 
@@ -405,7 +389,7 @@ void SmtpUtf8NotOffered()
 
 void DialogueTook(qint64 milliseconds)
 {
-    Note(Fill(Text::DialogueTook, {QString::number(milliseconds)}));
+    Note(FillText(Text::DialogueTook, {QString::number(milliseconds)}));
 }
 
 } // namespace Notes
