@@ -29,14 +29,14 @@ void tst_RunGap::clickBeforeTheRunHasEnded()
     run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {}, server.address());
     bool runOnAtSecondClick = false;
     connect(&server, &ScriptedServer::holding, this, [&] {
-        runOnAtSecondClick = run.window().tmrEmail->isActive();
+        runOnAtSecondClick = run.runOn();
         run.clickTest();
         server.release();
     });
 
     run.clickTest(); // returns once the reply to QUIT has ended the dialogue
     QVERIFY(runOnAtSecondClick);
-    QVERIFY(run.window().cmdTest->isEnabled());
+    QVERIFY(run.headless().TestEnabled());
     QVERIFY(run.waitForRunEnd());
     QTest::qWait(300);
 

@@ -95,7 +95,7 @@ void tst_ServerAddress::socketGetsHostAndPort()
     QFETCH(QString, host);
     QFETCH(int, port);
 
-    EngineRun run;
+    EngineRun run(EngineRun::On::Form);
     QString seenHost;
     int seenPort = -1;
     const auto look = [&run, &seenHost, &seenPort](std::int16_t index) {

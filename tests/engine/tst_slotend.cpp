@@ -334,7 +334,7 @@ void tst_SlotEnd::endings()
     QCOMPARE(run.boxes().first().title, QStringLiteral("Vormant"));
     QVERIFY(run.windowUnlocked());
     QCOMPARE(SentCount + ErrorCount, 1);
-    QVERIFY(!run.window().EmailSock->Exists(1)); // the run's socket is gone
+    QVERIFY(!run.sockets().Exists(1)); // the run's socket is gone
     QTRY_VERIFY(server.peerClosed() || server.connections() == 0);
 }
 
@@ -389,8 +389,8 @@ void tst_SlotEnd::connectFailure()
     // The Test click lets no such server through; the engine on its own must
     // still end the run when it cannot start the connection.
     EngineRun run;
-    run.window().cmdTest->setEnabled(false);
-    run.window().LockFields();
+    run.controls().SetTestEnabled(false);
+    Module1::LockFields(run.controls());
     Module1::MailBody = QStringLiteral("Hello");
     Module1::MailTo[1] = QStringLiteral("bob@example.com");
     Module1::SmtpUser.clear();
@@ -402,10 +402,10 @@ void tst_SlotEnd::connectFailure()
 
     SendMail();
 
-    QVERIFY(!run.window().tmrEmail->isActive());
+    QVERIFY(!run.runOn());
     QCOMPARE(run.boxTexts(), Failed);
     QVERIFY(run.windowUnlocked());
-    QVERIFY(!run.window().EmailSock->Exists(1));
+    QVERIFY(!run.sockets().Exists(1));
     QCOMPARE(ErrorCount, 1);
 }
 
@@ -468,7 +468,7 @@ void tst_SlotEnd::secondRun()
     // The second run goes to another server with its own greeting.
     second[0] = ScriptedServer::Say("220 the second server\r\n");
     ScriptedServer secondServer(second);
-    run.window().txtServer->setText(secondServer.address());
+    run.headless().SetFieldText(WindowControls::Field::Server, secondServer.address());
     run.clickTest();
     QVERIFY(run.waitForRunEnd());
 

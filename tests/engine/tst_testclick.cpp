@@ -113,7 +113,7 @@ void tst_TestClick::formFillErrors()
     const auto restore =
         qScopeGuard([replyTimeoutMs] { modQuendel_EmailClient::ReplyTimeoutMs = replyTimeoutMs; });
 
-    EngineRun run;
+    EngineRun run(EngineRun::On::Form);
     run.window().rtbStatus->SetText(QStringLiteral("the log of an earlier run\r\n"));
     run.fill(message, email, QStringLiteral("user"), QStringLiteral("secret"), server);
     run.clickTest();
@@ -141,7 +141,7 @@ void tst_TestClick::blanksPassTheCheck()
 {
     // Only an empty field is missing: blanks go to the server as typed.
     ScriptedServer server(ScriptedServer::AcceptingScript(false));
-    EngineRun run;
+    EngineRun run(EngineRun::On::Form);
     run.fill(QStringLiteral(" "), QStringLiteral(" "), {}, {}, server.address());
     run.clickTest();
     QVERIFY(run.waitForRunEnd());
@@ -166,7 +166,7 @@ void tst_TestClick::windowLockedDuringARun()
     QList<ScriptedServer::Turn> script = ScriptedServer::AcceptingScript(false);
     script.last().held = true; // the run stays on until the window has been seen
     ScriptedServer server(script);
-    EngineRun run;
+    EngineRun run(EngineRun::On::Form);
     frmMain &window = run.window();
     run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {}, server.address());
 

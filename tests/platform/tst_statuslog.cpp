@@ -1,4 +1,5 @@
 #include "platform/StatusLog.h"
+#include "support/HeadlessWindow.h"
 
 #include <QTextBlock>
 #include <QtTest>
@@ -20,6 +21,8 @@ private slots:
     void controlCharactersStayVisible();
     void clearingEmptiesTheLog();
     void insertionGoesToTheEndWhateverTheUserSelected();
+    void theRecordedLogShowsWhatTheWindowShows_data();
+    void theRecordedLogShowsWhatTheWindowShows();
 };
 
 namespace {
@@ -235,6 +238,61 @@ void tst_StatusLog::insertionGoesToTheEndWhateverTheUserSelected()
 
     log.InsertText(QStringLiteral("third\r\n"));
     QCOMPARE(log.Text(), QStringLiteral("first\r\nsecond\r\nthird\r\n"));
+}
+
+void tst_StatusLog::theRecordedLogShowsWhatTheWindowShows_data()
+{
+    // Each step: "hold", "release", "set:<text>", or "<colour in hex>:<text>" inserted.
+    QTest::addColumn<QStringList>("steps");
+    QTest::newRow("a dialogue") << QStringList{
+        "FFFFFF:Connecting to SMTP Server, please wait ..\r\n", "FFFF00:Connected.\r\n",
+        "00FFFF:220 mail.example.org ESMTP\r\n", "FFFFFF:HELO [127.0.0.1]\r\n", "00FFFF:\r\n"};
+    QTest::newRow("held, let go in the middle")
+        << QStringList{"FFFFFF:QUIT\r\n",     "hold",    "00FFFF:221 Bye\r\n",
+                       "FFFF00:The dialogue", "release", "FFFFFF: took 5 ms.\r\n"};
+    QTest::newRow("held, never let go") << QStringList{"FFFFFF:one\r\n", "hold", "00FFFF:two\r\n"};
+    QTest::newRow("colour changes within a line")
+        << QStringList{"00FFFF:", "FFFFFF:250", "00FFFF:-SIZE\r\n", "FFFFFF:\r\nnext"};
+    QTest::newRow("bare LF, lone CR, CR and LF apart")
+        << QStringList{"00FFFF:a\nb\rc\r", "00FFFF:\nd\r\n\r\n"};
+    QTest::newRow("control characters")
+        << QStringList{QStringLiteral("00FFFF:250 a") + QChar(0) + "b\x1B[31m\x7F\tc\r\n"};
+    QTest::newRow("separators and no-break space")
+        << QStringList{QStringLiteral("00FFFF:a") + QChar(0x2028) + "b" + QChar(0x2029) + "c" +
+                       QChar(0xA0) + "d\r\n"};
+    QTest::newRow("an earlier log, then a run")
+        << QStringList{"set:earlier log\r\nline two", "FFFFFF:more\r\n"};
+    QTest::newRow("cleared") << QStringList{"00FFFF:554 no\r\n", "set:", "FFFFFF:first\r\n"};
+}
+
+// Engine suites read the log of a window without widgets: it must read back
+// exactly as the window's log, text, lines and colours.
+void tst_StatusLog::theRecordedLogShowsWhatTheWindowShows()
+{
+    QFETCH(QStringList, steps);
+    StatusLog shown;
+    RecordedLog recorded;
+    for (const QString &step : steps) {
+        for (LogControl *log : std::initializer_list<LogControl *>{&shown, &recorded}) {
+            if (step == QStringLiteral("hold")) {
+                log->HoldInsertions();
+            } else if (step == QStringLiteral("release")) {
+                log->InsertHeld();
+            } else if (step.startsWith(QStringLiteral("set:"))) {
+                log->SetText(step.mid(4));
+            } else {
+                log->SetSelColor(step.section(u':', 0, 0).toUInt(nullptr, 16));
+                log->InsertText(step.section(u':', 1));
+            }
+        }
+        QCOMPARE(recorded.Text(), shown.Text());
+    }
+    const QList<RecordedLog::Line> lines = ShownLines(shown);
+    QCOMPARE(recorded.Lines().size(), lines.size());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QCOMPARE(recorded.Lines().at(i).text, lines.at(i).text);
+        QCOMPARE(recorded.Lines().at(i).colour, lines.at(i).colour);
+    }
 }
 
 QTEST_MAIN(tst_StatusLog)

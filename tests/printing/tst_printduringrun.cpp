@@ -95,7 +95,7 @@ void tst_PrintDuringRun::printWhileTheEngineWaits()
     QFETCH(bool, releaseWhileDialogOpen);
 
     HeldServer server;
-    EngineRun run; // records the boxes, so none is modal
+    EngineRun run(EngineRun::On::Form); // records the boxes, so none is modal
     QStringList events;
     RecordingPrinter printer(events, {{QStringLiteral("Home"), {}, {}, 7}}, QStringLiteral("Home"));
     const SubstitutedPrinting substituted(printer);

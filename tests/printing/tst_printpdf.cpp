@@ -123,7 +123,7 @@ void tst_PrintPdf::startsOnTheFilePrinterWithoutPrinters()
 void tst_PrintPdf::realRunIsPrintedInOrder()
 {
     ScriptedServer server(ScriptedServer::AcceptingScript(true));
-    EngineRun run;
+    EngineRun run(EngineRun::On::Form);
     run.fill(QStringLiteral("Printed test"), QStringLiteral("bob@example.com"),
              QStringLiteral("bob"), QStringLiteral("secret"), server.address());
     run.clickTest();

@@ -12,16 +12,17 @@ void Fill(EngineRun &run, const Fields &fields)
 
 void VerifyWindowReady(EngineRun &run, const Fields &typed)
 {
-    frmMain &window = run.window();
+    using Field = WindowControls::Field;
+    const WindowControls &window = run.controls();
     QVERIFY(run.windowUnlocked());
-    QVERIFY(!window.tmrEmail->isActive());
-    QCOMPARE(window.EmailSock->Indexes(), QList<std::int16_t>{0});
+    QVERIFY(!run.runOn());
+    QCOMPARE(run.sockets().Indexes(), QList<std::int16_t>{0});
     QCOMPARE(run.programEnds(), 0);
-    QCOMPARE(window.txtMessage->text(), typed.message);
-    QCOMPARE(window.txtEmail->text(), typed.email);
-    QCOMPARE(window.txtUser->text(), typed.user);
-    QCOMPARE(window.txtPass->text(), typed.pass);
-    QCOMPARE(window.txtServer->text(), typed.server);
+    QCOMPARE(window.FieldText(Field::Message), typed.message);
+    QCOMPARE(window.FieldText(Field::Email), typed.email);
+    QCOMPARE(window.FieldText(Field::User), typed.user);
+    QCOMPARE(window.FieldText(Field::Pass), typed.pass);
+    QCOMPARE(window.FieldText(Field::Server), typed.server);
 }
 
 void VerifyNextRunWorks(EngineRun &run)

@@ -169,7 +169,7 @@ void tst_BadInput::refusedAtTheClick()
 
     ScriptedServer server(ScriptedServer::AcceptingScript(false));
     text.replace(QStringLiteral("{port}"), QString::number(server.port()));
-    EngineRun run;
+    EngineRun run(EngineRun::On::Form);
     Fields fields{
         QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {}, server.address()};
     const Fields typed = PasteAll(run, fields);
@@ -180,7 +180,7 @@ void tst_BadInput::refusedAtTheClick()
     Module1::MailBody = QStringLiteral("earlier body");
     Module1::MailTo[1] = QStringLiteral("earlier@example.com");
     Module1::SmtpServer = QStringLiteral("earlier.example.com");
-    run.window().rtbStatus->SetText(QStringLiteral("earlier log\r\n"));
+    run.controls().Log().SetText(QStringLiteral("earlier log\r\n"));
 
     run.clickTest();
 
@@ -194,7 +194,7 @@ void tst_BadInput::refusedAtTheClick()
     QCOMPARE(Module1::MailBody, QStringLiteral("earlier body"));
     QCOMPARE(Module1::MailTo[1], QStringLiteral("earlier@example.com"));
     QCOMPARE(Module1::SmtpServer, QStringLiteral("earlier.example.com"));
-    QCOMPARE(run.window().rtbStatus->Text(), QStringLiteral("earlier log\r\n"));
+    QCOMPARE(run.logText(), QStringLiteral("earlier log\r\n"));
     // Editable, and holding every character typed.
     VerifyWindowReady(run, WithField(typed, field, text));
     if (QTest::currentTestFailed())
@@ -333,7 +333,7 @@ void tst_BadInput::sentAsTyped()
 
     const bool withAuth = !user.isEmpty() && !pass.isEmpty();
     ScriptedServer server(ScriptedServer::AcceptingScript(withAuth));
-    EngineRun run;
+    EngineRun run(EngineRun::On::Form);
     const Fields typed = PasteAll(run, {message, email, user, pass, server.address()});
     QCOMPARE(typed.message, message); // nothing lost on the way into the fields
     QCOMPARE(typed.email, email);
@@ -352,7 +352,7 @@ void tst_BadInput::sentAsTyped()
     QCOMPARE(wire, ExpectedWire(server.commands(), expectedData));
 
     // The log shows the user name's Base64 but never the password, in any form.
-    const QString log = run.window().rtbStatus->Text();
+    const QString log = run.logText();
     if (withAuth) {
         QVERIFY(
             run.logLines().contains(QStringLiteral("W:") + QString::fromLatin1(Base64Of(user))));
@@ -372,7 +372,7 @@ void tst_BadInput::sentAsTyped()
 // blanks then fails like any name that does not resolve.
 void tst_BadInput::serverOfBlanks()
 {
-    EngineRun run;
+    EngineRun run(EngineRun::On::Form);
     const Fields typed = PasteAll(
         run,
         {QStringLiteral("   "), QStringLiteral("bob@example.com"), {}, {}, QStringLiteral("   ")});

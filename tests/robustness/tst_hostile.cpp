@@ -594,7 +594,7 @@ void tst_Hostile::hostileServer()
                         withAuth ? QStringLiteral("secret") : QString(), address};
     Fill(run, fields);
     const QByteArray stampBefore = StampNow();
-    QSignalSpy arrivals(run.window().EmailSock, &SocketArray::DataArrival);
+    QSignalSpy arrivals(&run.sockets(), &SocketArray::DataArrival);
     run.clickTest();
     // Every scenario ends by itself: through the server, a time-out or an error.
     QVERIFY(run.waitForRunEnd(60000));
@@ -657,8 +657,8 @@ void tst_Hostile::socketErrorMidRun()
         if (server.commands() != prefix.commands)
             return;
         watch.stop();
-        emit (*run.window().EmailSock)(1).error(QAbstractSocket::SocketTimeoutError,
-                                                QStringLiteral("Connection timed out"));
+        emit run.sockets()(1).error(QAbstractSocket::SocketTimeoutError,
+                                    QStringLiteral("Connection timed out"));
     });
     watch.start();
     run.clickTest();

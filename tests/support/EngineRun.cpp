@@ -1,28 +1,33 @@
 #include "support/EngineRun.h"
 
 #include "app/Module1.h"
+#include "app/TestCommand.h"
 #include "engine/ServerAddress.h"
-#include "engine/modQuendel_EmailClient.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramEnd.h"
 #include "util/Colors.h"
 
 #include <QRegularExpression>
 #include <QTest>
-#include <QTextBlock>
-#include <array>
 
-EngineRun::EngineRun() : m_window(std::make_unique<frmMain>())
+EngineRun::EngineRun(On on)
 {
-    Module1::MainForm = m_window.get();
-    Module1::SetWindow(m_window.get());
+    if (on == On::Form) {
+        m_form = std::make_unique<frmMain>();
+        Module1::MainForm = m_form.get();
+        m_controls = m_form.get();
+        m_form->show();
+    } else {
+        m_headless = std::make_unique<HeadlessWindow>();
+        m_controls = m_headless.get();
+    }
+    Module1::SetWindow(m_controls);
     SetMsgBoxHandler([this](const QString &text, int style, const QString &title) {
         m_boxes.append({text, style, title});
         if (m_boxHoldMs > 0)
             QTest::qWait(m_boxHoldMs);
     });
     SetProgramEndHandler([this] { ++m_programEnds; });
-    m_window->show();
 }
 
 EngineRun::~EngineRun()
@@ -31,24 +36,50 @@ EngineRun::~EngineRun()
     SetProgramEndHandler({});
 }
 
+frmMain &EngineRun::window()
+{
+    if (!m_form)
+        qFatal("EngineRun::window() of a headless run");
+    return *m_form;
+}
+
+HeadlessWindow &EngineRun::headless()
+{
+    if (!m_headless)
+        qFatal("EngineRun::headless() of a run on the window");
+    return *m_headless;
+}
+
 void EngineRun::fill(const QString &message, const QString &email, const QString &user,
                      const QString &pass, const QString &server)
 {
-    m_window->txtMessage->setText(message);
-    m_window->txtEmail->setText(email);
-    m_window->txtUser->setText(user);
-    m_window->txtPass->setText(pass);
-    m_window->txtServer->setText(server);
+    if (m_form) {
+        m_form->txtMessage->setText(message);
+        m_form->txtEmail->setText(email);
+        m_form->txtUser->setText(user);
+        m_form->txtPass->setText(pass);
+        m_form->txtServer->setText(server);
+        return;
+    }
+    using Field = WindowControls::Field;
+    m_headless->SetFieldText(Field::Message, message);
+    m_headless->SetFieldText(Field::Email, email);
+    m_headless->SetFieldText(Field::User, user);
+    m_headless->SetFieldText(Field::Pass, pass);
+    m_headless->SetFieldText(Field::Server, server);
 }
 
 void EngineRun::clickTest()
 {
-    m_window->cmdTest_Click();
+    if (m_form)
+        m_form->cmdTest_Click();
+    else
+        TestClick(*m_headless);
 }
 
 bool EngineRun::waitForRunEnd(int timeoutMs)
 {
-    return QTest::qWaitFor([this] { return !m_window->tmrEmail->isActive(); }, timeoutMs);
+    return QTest::qWaitFor([this] { return !runOn(); }, timeoutMs);
 }
 
 QStringList EngineRun::boxTexts() const
@@ -62,23 +93,23 @@ QStringList EngineRun::boxTexts() const
 QStringList EngineRun::logLines() const
 {
     QStringList lines;
-    const QTextDocument *document = m_window->rtbStatus->document();
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        if (block.text().isEmpty()) {
+    const QList<RecordedLog::Line> shown =
+        m_form ? ShownLines(*m_form->rtbStatus) : m_headless->Recorded().Lines();
+    for (const RecordedLog::Line &line : shown) {
+        if (line.text.isEmpty()) {
             lines.append(QString());
             continue;
         }
-        const QColor colour = block.begin().fragment().charFormat().foreground().color();
         QString tag = QStringLiteral("?:");
-        if (colour == Colors::ToQColor(Colors::White))
+        if (line.colour == Colors::White)
             tag = QStringLiteral("W:");
-        else if (colour == Colors::ToQColor(Colors::Yellow))
+        else if (line.colour == Colors::Yellow)
             tag = QStringLiteral("Y:");
-        else if (colour == Colors::ToQColor(Colors::Cyan))
+        else if (line.colour == Colors::Cyan)
             tag = QStringLiteral("C:");
-        lines.append(tag + block.text());
+        lines.append(tag + line.text);
     }
-    // The log ends with a line end, which leaves an empty last block.
+    // The log ends with a line end, which leaves an empty last line.
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
 
@@ -86,7 +117,8 @@ QStringList EngineRun::logLines() const
     // the server typed (a port other than that one stays as it is), the
     // milliseconds the dialogue took and the seconds a slow reply took.
     const QString typedPort =
-        QStringLiteral(" port %1").arg(ParseServerAddress(m_window->txtServer->text()).port);
+        QStringLiteral(" port %1")
+            .arg(ParseServerAddress(m_controls->FieldText(WindowControls::Field::Server)).port);
     static const QRegularExpression took(QStringLiteral("^(C:The dialogue took )\\d+( ms)"));
     static const QRegularExpression slow(
         QStringLiteral("^(C:The (?:greeting|reply to .+) took )\\d+\\.\\d( seconds\\.)$"));
@@ -101,12 +133,21 @@ QStringList EngineRun::logLines() const
 
 bool EngineRun::windowUnlocked() const
 {
-    const std::array fields{m_window->txtMessage, m_window->txtEmail, m_window->txtUser,
-                            m_window->txtPass, m_window->txtServer};
-    if (!m_window->cmdTest->isEnabled())
+    if (m_form) {
+        const std::array fields{m_form->txtMessage, m_form->txtEmail, m_form->txtUser,
+                                m_form->txtPass, m_form->txtServer};
+        if (!m_form->cmdTest->isEnabled())
+            return false;
+        for (const QLineEdit *field : fields) {
+            if (!field->isEnabled() || BackColor(field) != Colors::White)
+                return false;
+        }
+        return true;
+    }
+    if (!m_headless->TestEnabled())
         return false;
-    for (const QLineEdit *field : fields) {
-        if (!field->isEnabled() || BackColor(field) != Colors::White)
+    for (const auto field : WindowControls::Fields) {
+        if (!m_headless->FieldEnabled(field) || m_headless->FieldBackColor(field) != Colors::White)
             return false;
     }
     return true;

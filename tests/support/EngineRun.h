@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/frmMain.h"
+#include "support/HeadlessWindow.h"
 #include "support/MxResolver.h"
 
 #include <QList>
@@ -8,12 +9,14 @@
 #include <QStringList>
 #include <memory>
 
-// One window, offscreen, on which a test runs the Test command as a user
-// would. Message boxes are recorded, never shown; the program end is recorded
-// instead of ending the test.
+// One window on which a test runs the Test command as a user would: by
+// default a headless one, the real window offscreen where the window itself
+// is under test. Message boxes are recorded, never shown; the program end is
+// recorded instead of ending the test.
 class EngineRun
 {
 public:
+    enum class On { Headless, Form };
     struct Box
     {
         QString text;
@@ -21,10 +24,15 @@ public:
         QString title;
     };
 
-    EngineRun();
+    explicit EngineRun(On on = On::Headless);
     ~EngineRun();
 
-    frmMain &window() { return *m_window; }
+    // The window the run works on.
+    WindowControls &controls() { return *m_controls; }
+    // The real window; only for a run On::Form.
+    frmMain &window();
+    // The headless window; only for a run On::Headless.
+    HeadlessWindow &headless();
 
     void fill(const QString &message, const QString &email, const QString &user,
               const QString &pass, const QString &server);
@@ -41,6 +49,11 @@ public:
     QStringList boxTexts() const;
     int programEnds() const { return m_programEnds; }
 
+    // The log as plain text with CR LF line ends.
+    QString logText() { return m_controls->Log().Text(); }
+    SocketArray &sockets() { return m_controls->Sockets(); }
+    bool runOn() { return m_controls->MonitorTimer().isActive(); }
+
     // The log line by line: "W:" white text, "Y:" yellow text, "C:" the
     // tool's cyan notes, "?:" anything else; an empty line is "". The port of
     // the server typed reads "{port}" in the notes, and the
@@ -53,7 +66,9 @@ public:
 private:
     // A run looks up no MX records unless its test gives a resolver of its own.
     const MxResolver m_noLookups;
-    std::unique_ptr<frmMain> m_window;
+    std::unique_ptr<frmMain> m_form;
+    std::unique_ptr<HeadlessWindow> m_headless;
+    WindowControls *m_controls = nullptr;
     QList<Box> m_boxes;
     int m_programEnds = 0;
     int m_boxHoldMs = 0;

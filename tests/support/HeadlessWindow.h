@@ -1,0 +1,100 @@
+#pragma once
+
+#include "engine/WindowControls.h"
+#include "platform/LogControl.h"
+#include "platform/SocketArray.h"
+
+#include <QList>
+#include <QObject>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <optional>
+
+// A status log without a widget: it keeps what was written, in its colours,
+// and reads back as the window's log shows it, line for line and colour for
+// colour.
+class RecordedLog : public LogControl
+{
+public:
+    struct Line
+    {
+        // The colour of the line's first character; none for the text of
+        // SetText, which the log shows in its plain colour.
+        std::optional<std::uint32_t> colour;
+        QString text;
+    };
+
+    void SetText(const QString &text) override;
+    void SetSelColor(std::uint32_t colour) override { m_selColor = colour; }
+    void InsertText(const QString &text) override;
+    QString Text() const override;
+    void HoldInsertions() override { m_holding = true; }
+    void InsertHeld() override;
+
+    // The log's lines; a last line end leaves an empty last line.
+    QList<Line> Lines() const;
+
+private:
+    struct Piece
+    {
+        std::optional<std::uint32_t> colour;
+        QString text;
+    };
+    QList<Piece> m_pieces;
+    QList<Piece> m_held;
+    std::uint32_t m_selColor = 0xFFFFFF;
+    bool m_holding = false;
+};
+
+class StatusLog;
+// The lines of the window's log as RecordedLog::Lines gives them: the colour
+// is known only for white, yellow and cyan.
+QList<RecordedLog::Line> ShownLines(const StatusLog &log);
+
+// The window the engine sees, without a window: five fields, Test, the log,
+// the monitor timer and the socket array, their events handed to the engine
+// as the window hands them.
+class HeadlessWindow : public QObject, public WindowControls
+{
+public:
+    HeadlessWindow();
+    ~HeadlessWindow() override;
+
+    void SetFieldText(Field field, const QString &text) { At(m_texts, field) = text; }
+    bool FieldEnabled(Field field) const { return At(m_enabled, field); }
+    std::uint32_t FieldBackColor(Field field) const { return At(m_colours, field); }
+    bool TestEnabled() const { return m_testEnabled; }
+    RecordedLog &Recorded() { return m_log; }
+
+    QString FieldText(Field field) const override { return At(m_texts, field); }
+    void SetFieldEnabled(Field field, bool enabled) override { At(m_enabled, field) = enabled; }
+    void SetFieldBackColor(Field field, std::uint32_t colour) override
+    {
+        At(m_colours, field) = colour;
+    }
+    void SetTestEnabled(bool enabled) override { m_testEnabled = enabled; }
+    void ParkFocus() override {}
+    LogControl &Log() override { return m_log; }
+    QTimer &MonitorTimer() override { return m_timer; }
+    SocketArray &Sockets() override { return m_sockets; }
+    QWidget *DialogOwner() override { return nullptr; }
+
+private:
+    template <typename T> static T &At(std::array<T, 5> &values, Field field)
+    {
+        return values[std::size_t(field)];
+    }
+    template <typename T> static const T &At(const std::array<T, 5> &values, Field field)
+    {
+        return values[std::size_t(field)];
+    }
+
+    std::array<QString, 5> m_texts;
+    std::array<bool, 5> m_enabled{true, true, true, true, true};
+    std::array<std::uint32_t, 5> m_colours{0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
+    bool m_testEnabled = true;
+    RecordedLog m_log;
+    QTimer m_timer;
+    SocketArray m_sockets;
+};
