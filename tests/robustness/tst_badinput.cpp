@@ -136,6 +136,11 @@ void tst_BadInput::refusedAtTheClick_data()
         {"tab in the address", "bob\t@example.com", 16},
         {"escape in the address", "bob\x1b@example.com", 16},
         {"DEL in the address", "bob\x7f@example.com", 16},
+        {"0x01, the first control character",
+         "\x01"
+         "bob@example.com",
+         16},
+        {"0x1F, the last control character", "bob@example.com\x1f", 16},
     };
     for (const auto &address : addresses)
         QTest::newRow(address.name)
@@ -154,10 +159,10 @@ void tst_BadInput::refusedAtTheClick_data()
     QTest::newRow("NUL in the server")
         << Field::Server << QString::fromUtf8("127.0.0.1\0:{port}", 17) << NoControlInServer;
 
-    for (const char *server :
-         {"127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1:99999", "127.0.0.1:-25", "127.0.0.1:+25",
-          "127.0.0.1: 25", "127.0.0.1:abc", "127.0.0.1:", "127.0.0.1:0x19",
-          "127.0.0.1:\uff12\uff15", "[::1]:0", "[::1]:70000", "[::1]25"})
+    for (const char *server : {"127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1:99999", "127.0.0.1:-25",
+                               "127.0.0.1:+25", "127.0.0.1: 25", "127.0.0.1:abc", "127.0.0.1:",
+                               "127.0.0.1:0x19", "127.0.0.1:\uff12\uff15", "127.0.0.1:000025",
+                               "[::1]:0", "[::1]:70000", "[::1]25", "[::1]:", "[::1"})
         QTest::newRow(server) << Field::Server << QString::fromUtf8(server) << BadPort;
 }
 
