@@ -1,5 +1,5 @@
-#include "DialogueHelpers.h"
 #include "support/EngineRun.h"
+#include "support/Expectations.h"
 #include "support/SmtpSink.h"
 #include "support/TestCertificates.h"
 
@@ -7,6 +7,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
+
+using Expect::Failed;
+using Expect::Sent;
 
 // Whole runs through the window against a real SMTP server that nobody
 // here wrote: aiosmtpd, with AUTH LOGIN for one user. Like many servers it
@@ -28,8 +31,6 @@ private slots:
 Q_DECLARE_METATYPE(SmtpSink::Tls)
 
 namespace {
-const QStringList Sent{QStringLiteral("Email Sent")};
-const QStringList Failed{QStringLiteral("SMTP Error!")};
 
 QString Hex(const QString &text)
 {
@@ -40,8 +41,8 @@ QString Hex(const QString &text)
 QStringList OpeningLog(const QString &user)
 {
     QStringList log{QStringLiteral("W:Connecting to SMTP Server, please wait .."),
-                    DialogueHelpers::ConnectedNote,
-                    QStringLiteral("Y:220 sink.test ESMTP test sink"), QString()};
+                    Expect::ConnectedNote, QStringLiteral("Y:220 sink.test ESMTP test sink"),
+                    QString()};
     if (user.isEmpty())
         return log << QStringLiteral("W:HELO [127.0.0.1]") << QStringLiteral("Y:250 sink.test")
                    << QString();
@@ -53,7 +54,7 @@ QStringList OpeningLog(const QString &user)
         << QStringLiteral("Y:334 VXNlciBOYW1lAA==") << QString()
         << QStringLiteral("W:") + QString::fromLatin1(user.toUtf8().toBase64())
         << QStringLiteral("Y:334 UGFzc3dvcmQA") << QString() << QStringLiteral("W:********")
-        << DialogueHelpers::PlainLoginNote << DialogueHelpers::PlainLoginHint;
+        << Expect::PlainLoginNote << Expect::PlainLoginHint;
     return log;
 }
 
@@ -87,7 +88,7 @@ QStringList ClosingLog(const QString &rcpt, const QString &sender = {})
             QStringLiteral("W:QUIT"),
             QStringLiteral("Y:221 Bye"),
             QString(),
-            DialogueHelpers::TookNote};
+            Expect::TookNote};
 }
 } // namespace
 
@@ -155,10 +156,10 @@ void tst_Aiosmtpd::deliveries()
 
     EngineRun run;
     run.fill(body, email, user, pass, sink.address());
-    const QString stampBefore = DialogueHelpers::DateTimeNow();
+    const QString stampBefore = Expect::DateTimeNow();
     run.clickTest();
     QVERIFY(run.waitForRunEnd());
-    const QString stampAfter = DialogueHelpers::DateTimeNow();
+    const QString stampAfter = Expect::DateTimeNow();
 
     QCOMPARE(run.boxTexts(), Sent);
     QVERIFY(run.windowUnlocked());
@@ -170,7 +171,7 @@ void tst_Aiosmtpd::deliveries()
              (QStringList{QStringLiteral("MAIL FROM:<") + sender + QStringLiteral(">"),
                           QStringLiteral("RCPT TO:<") + email + QStringLiteral(">")}));
     const QByteArray content = sink.content(1);
-    const QString stamp = DialogueHelpers::DateTimeIn(content);
+    const QString stamp = Expect::DateTimeIn(content);
     QVERIFY2(stamp == stampBefore || stamp == stampAfter, qPrintable(stamp));
     // The server keeps the data without its end-of-data line.
     // From: the login address, else Admin at the recipient's domain, else at
@@ -279,7 +280,7 @@ void tst_Aiosmtpd::readBack()
         QCOMPARE(message[QStringLiteral("subject")].toString(), QStringLiteral("Vormant"));
         QCOMPARE(message[QStringLiteral("type")].toString(), QStringLiteral("text/plain"));
         QCOMPARE(message[QStringLiteral("charset")].toString(), QStringLiteral("utf-8"));
-        const QString stamp = DialogueHelpers::DateTimeIn(sink.content(number));
+        const QString stamp = Expect::DateTimeIn(sink.content(number));
         QVERIFY(!stamp.isEmpty());
         QString typed = body;
         typed.replace(u'\n', QStringLiteral("\r\n"));
@@ -363,7 +364,7 @@ void tst_Aiosmtpd::tlsLogins_data()
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<QString>("lastNote");
 
-    const QString took = DialogueHelpers::TookNote;
+    const QString took = Expect::TookNote;
     QTest::newRow("STARTTLS") << SmtpSink::Tls::StartTls << "127.0.0.1" << 0 << "secret"
                               << int(Kind::Signed) << Sent << took;
     QTest::newRow("STARTTLS, self-signed certificate")
@@ -425,7 +426,7 @@ void tst_Aiosmtpd::tlsLogins()
                  tls == SmtpSink::Tls::StartTls ? 2 : 1);
         QCOMPARE(std::count_if(log.cbegin(), log.cend(), isReport), 1);
         reports << *std::find_if(log.cbegin(), log.cend(), isReport);
-        QVERIFY(!log.contains(DialogueHelpers::PlainLoginNote));
+        QVERIFY(!log.contains(Expect::PlainLoginNote));
         const int delivered = boxes == Sent ? attempt : 0;
         QCOMPARE(sink.messageCount(), delivered);
         if (delivered > 0)

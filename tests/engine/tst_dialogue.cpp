@@ -1,5 +1,5 @@
-#include "DialogueHelpers.h"
 #include "support/EngineRun.h"
+#include "support/Expectations.h"
 #include "support/ReplyTimeouts.h"
 #include "support/ScriptedServer.h"
 #include "support/TestCertificates.h"
@@ -9,6 +9,11 @@
 #include <QtTest>
 
 #include <memory>
+
+using Expect::Base64;
+using Expect::Failed;
+using Expect::FullDialogue;
+using Expect::Sent;
 
 // The dialogue of a whole run against a scripted server: what goes on the
 // wire, what the log shows and which boxes appear.
@@ -54,10 +59,10 @@ void tst_Dialogue::successfulRunWithoutAuth()
     QCOMPARE(server.commands(), (QList<QByteArray>{"HELO [127.0.0.1]", "MAIL FROM:<>",
                                                    "RCPT TO:<bob@example.com>", "DATA", "QUIT"}));
     QCOMPARE(MessageShape::Masked(server.data()),
-             DialogueHelpers::MessageData(QStringLiteral("bob@example.com"),
-                                          DialogueHelpers::DateTimeIn(server.data()), "Hello"));
-    QCOMPARE(run.logLines(), DialogueHelpers::AcceptingLogWithoutAuth());
-    QCOMPARE(run.boxTexts(), QStringList{QStringLiteral("Email Sent")});
+             Expect::MessageData(QStringLiteral("bob@example.com"),
+                                 Expect::DateTimeIn(server.data()), "Hello"));
+    QCOMPARE(run.logLines(), Expect::AcceptingLogWithoutAuth());
+    QCOMPARE(run.boxTexts(), Expect::Sent);
     QCOMPARE(run.boxes().first().style, 0);
     QCOMPARE(run.boxes().first().title, QStringLiteral("Vormant"));
     QVERIFY(run.windowUnlocked());
@@ -78,19 +83,11 @@ void tst_Dialogue::successfulRunWithAuth()
     QVERIFY(log.contains(QStringLiteral("W:dXNlcg==")));
     QVERIFY(log.contains(QStringLiteral("W:********")));
     QVERIFY(!run.logText().contains(QStringLiteral("c2VjcmV0")));
-    QCOMPARE(run.boxTexts(), QStringList{QStringLiteral("Email Sent")});
+    QCOMPARE(run.boxTexts(), Expect::Sent);
 }
 
 namespace {
-const Commands FullDialogue{"HELO [127.0.0.1]", "MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA",
-                            "QUIT"};
-const QStringList Sent{QStringLiteral("Email Sent")};
-const QStringList Failed{QStringLiteral("SMTP Error!")};
 
-QByteArray Base64(const QString &text)
-{
-    return text.toUtf8().toBase64();
-}
 } // namespace
 
 void tst_Dialogue::wholeWireOfARun()
@@ -99,21 +96,20 @@ void tst_Dialogue::wholeWireOfARun()
     EngineRun run;
     run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), QStringLiteral("user"),
              QStringLiteral("secret"), server.address());
-    const QString stampBefore = DialogueHelpers::DateTimeNow();
+    const QString stampBefore = Expect::DateTimeNow();
     run.clickTest();
     QVERIFY(run.waitForRunEnd());
-    const QString stampAfter = DialogueHelpers::DateTimeNow();
+    const QString stampAfter = Expect::DateTimeNow();
 
-    const QString stamp = DialogueHelpers::DateTimeIn(server.received());
+    const QString stamp = Expect::DateTimeIn(server.received());
     QVERIFY2(stamp == stampBefore || stamp == stampAfter, qPrintable(stamp));
     const QByteArray wire =
         "EHLO [127.0.0.1]\r\nAUTH LOGIN\r\ndXNlcg==\r\nc2VjcmV0\r\nMAIL FROM:<>\r\n"
         "RCPT TO:<bob@example.com>\r\nDATA\r\n" +
-        DialogueHelpers::MessageData(QStringLiteral("bob@example.com"), stamp, "Hello") +
-        "QUIT\r\n";
+        Expect::MessageData(QStringLiteral("bob@example.com"), stamp, "Hello") + "QUIT\r\n";
     QCOMPARE(MessageShape::Masked(server.received()), wire);
 
-    QCOMPARE(run.logLines(), DialogueHelpers::AcceptingLogWithAuth());
+    QCOMPARE(run.logLines(), Expect::AcceptingLogWithAuth());
     QCOMPARE(run.boxTexts(), Sent);
     QVERIFY(run.windowUnlocked());
 }
@@ -176,14 +172,14 @@ void tst_Dialogue::bodyOnTheWire()
     run.clickTest();
     QVERIFY(run.waitForRunEnd());
 
-    const QString stamp = DialogueHelpers::DateTimeIn(server.data());
+    const QString stamp = Expect::DateTimeIn(server.data());
     QVERIFY(!stamp.isEmpty());
     const QString bob = QStringLiteral("bob@example.com");
     QCOMPARE(MessageShape::Masked(server.data()),
              MessageShape::Expected(MessageShape::ToHeader(bob), MessageShape::AdminAt(bob),
                                     stamp.toUtf8(), wireBody, encoding));
     QCOMPARE(server.commands(), FullDialogue); // nothing of the body became a command
-    QCOMPARE(run.logLines(), DialogueHelpers::AcceptingLogWithoutAuth()); // the body is not logged
+    QCOMPARE(run.logLines(), Expect::AcceptingLogWithoutAuth()); // the body is not logged
     QCOMPARE(run.boxTexts(), Sent);
 }
 
@@ -243,7 +239,7 @@ void tst_Dialogue::recipients()
 
     QCOMPARE(server.commands(), (Commands{"HELO [127.0.0.1]", "MAIL FROM:<>",
                                           "RCPT TO:<" + rcpt.toUtf8() + ">", "DATA", "QUIT"}));
-    const QString stamp = DialogueHelpers::DateTimeIn(server.data());
+    const QString stamp = Expect::DateTimeIn(server.data());
     QCOMPARE(MessageShape::Masked(server.data()),
              MessageShape::Expected(toHeader, from, stamp.toUtf8(), "Hello"));
     QVERIFY(run.logLines().contains(QStringLiteral("W:RCPT TO:<") + rcpt + u'>'));
@@ -462,7 +458,7 @@ void tst_Dialogue::textGoesOutAsUtf8_data()
         << QByteArray("250-mx.test\r\n250-8BITMIME\r\n250 SMTPUTF8\r\n")
         << Commands{ehlo, "MAIL FROM:<> SMTPUTF8", "RCPT TO:<j\xC3\xB6rg@xn--bcher-kva.example>",
                     "DATA", "QUIT"}
-        << Sent << DialogueHelpers::TookNote;
+        << Sent << Expect::TookNote;
     QTest::newRow("SMTPUTF8 not offered")
         << QByteArray("250-mx.test\r\n250-8BITMIME\r\n250 HELP\r\n") << Commands{ehlo, "QUIT"}
         << Failed << unoffered;
@@ -489,7 +485,7 @@ void tst_Dialogue::textGoesOutAsUtf8()
                         S::Say("354 go ahead\r\n"),
                         S::Say("250 2.0.0 queued\r\n"),
                         S::Say("221 2.0.0 Bye\r\n")};
-    Script played = DialogueHelpers::InPieces(script, 1, 1);
+    Script played = Expect::InPieces(script, 1, 1);
     if (!ehloReply.startsWith("502"))
         played.removeAt(2); // no HELO after an accepted EHLO
     ScriptedServer server(played);
@@ -508,7 +504,7 @@ void tst_Dialogue::textGoesOutAsUtf8()
         QVERIFY(server.data().isEmpty());
         return;
     }
-    const QString stamp = DialogueHelpers::DateTimeIn(server.data());
+    const QString stamp = Expect::DateTimeIn(server.data());
     QCOMPARE(MessageShape::Masked(server.data()),
              MessageShape::Expected("j\xC3\xB6rg <j\xC3\xB6rg@xn--bcher-kva.example>",
                                     "Admin@xn--bcher-kva.example", stamp.toUtf8(),
@@ -549,7 +545,7 @@ void tst_Dialogue::credentials()
     const QString logText = run.logText();
     if (!authenticates) {
         QCOMPARE(server.commands(), FullDialogue);
-        QCOMPARE(log, DialogueHelpers::AcceptingLogWithoutAuth());
+        QCOMPARE(log, Expect::AcceptingLogWithoutAuth());
         return;
     }
     QCOMPARE(server.commands().mid(0, 4),
@@ -597,7 +593,7 @@ void tst_Dialogue::ehloGreeting_data()
     QTest::addColumn<QString>("lastNote");
 
     using S = ScriptedServer;
-    const QString took = DialogueHelpers::TookNote;
+    const QString took = Expect::TookNote;
     const Script greeting{S::Say("220 scripted\r\n")};
     const Turn ehloReply = S::Say("250-scripted\r\n250-AUTH LOGIN PLAIN\r\n250 HELP\r\n");
     const Script rest{S::Say("334 VXNlcm5hbWU6\r\n"), S::Say("334 UGFzc3dvcmQ6\r\n"),
@@ -1039,7 +1035,7 @@ void tst_Dialogue::startTls()
         if (!hint.isEmpty())
             QCOMPARE(log.at(encrypted + 1), hint);
         QCOMPARE(log.at(next), QStringLiteral("W:EHLO [127.0.0.1]"));
-        QVERIFY(!log.contains(DialogueHelpers::PlainLoginNote));
+        QVERIFY(!log.contains(Expect::PlainLoginNote));
         // Every line the server sent, plain or encrypted, is in the log in yellow.
         QStringList yellow;
         std::copy_if(log.cbegin(), log.cend(), std::back_inserter(yellow),

@@ -1,5 +1,5 @@
-#include "DialogueHelpers.h"
 #include "support/EngineRun.h"
+#include "support/Expectations.h"
 #include "support/ReplyTimeouts.h"
 #include "support/ScriptedServer.h"
 
@@ -7,6 +7,10 @@
 #include "engine/modQuendel_EmailClient.h"
 
 #include <QtTest>
+
+using Expect::Failed;
+using Expect::FullDialogue;
+using Expect::Sent;
 
 // Replies are framed from the byte stream: however a server cuts them into
 // arrivals, each reply is one reply, a multi-line reply included; what does
@@ -116,10 +120,6 @@ Script WithLineEnds(Script script, const QByteArray &lineEnd)
     return script;
 }
 
-const Commands FullDialogue{"HELO [127.0.0.1]", "MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA",
-                            "QUIT"};
-const QStringList Sent{QStringLiteral("Email Sent")};
-const QStringList Failed{QStringLiteral("SMTP Error!")};
 const QString Connecting = QStringLiteral("W:Connecting to SMTP Server, please wait ..");
 } // namespace
 
@@ -131,17 +131,17 @@ void tst_Framing::framedRuns_data()
     QTest::addColumn<QStringList>("boxes");
 
     const Script accepting = ScriptedServer::AcceptingScript(false);
-    const QStringList acceptingLog = DialogueHelpers::AcceptingLogWithoutAuth();
+    const QStringList acceptingLog = Expect::AcceptingLogWithoutAuth();
 
     QTest::newRow("every reply byte by byte")
-        << DialogueHelpers::InPieces(accepting, 1, 0) << FullDialogue << acceptingLog << Sent;
+        << Expect::InPieces(accepting, 1, 0) << FullDialogue << acceptingLog << Sent;
     QTest::newRow("pieces of three bytes, 5 ms apart")
-        << DialogueHelpers::InPieces(accepting, 3, 5) << FullDialogue << acceptingLog << Sent;
+        << Expect::InPieces(accepting, 3, 5) << FullDialogue << acceptingLog << Sent;
     QTest::newRow("bare line feeds")
         << WithLineEnds(accepting, "\n") << FullDialogue << acceptingLog << Sent;
     QTest::newRow("bare line feeds byte by byte")
-        << DialogueHelpers::InPieces(WithLineEnds(accepting, "\n"), 1, 1) << FullDialogue
-        << acceptingLog << Sent;
+        << Expect::InPieces(WithLineEnds(accepting, "\n"), 1, 1) << FullDialogue << acceptingLog
+        << Sent;
 
     QTest::newRow("three-character replies")
         << Script{ScriptedServer::Say("220\r\n"), ScriptedServer::Say("250\r\n"),
@@ -150,7 +150,7 @@ void tst_Framing::framedRuns_data()
                   ScriptedServer::Say("221\r\n")}
         << FullDialogue
         << QStringList{Connecting,
-                       DialogueHelpers::ConnectedNote,
+                       Expect::ConnectedNote,
                        "Y:220",
                        "",
                        "W:HELO [127.0.0.1]",
@@ -172,7 +172,7 @@ void tst_Framing::framedRuns_data()
                        "W:QUIT",
                        "Y:221",
                        "",
-                       DialogueHelpers::TookNote}
+                       Expect::TookNote}
         << Sent;
 
     Script multiLine = accepting;
@@ -187,12 +187,12 @@ void tst_Framing::framedRuns_data()
     multiLineLog.insert(9, "Y:250 HELP");
     QTest::newRow("multi-line replies") << multiLine << FullDialogue << multiLineLog << Sent;
     QTest::newRow("multi-line replies in pieces of four bytes")
-        << DialogueHelpers::InPieces(multiLine, 4, 2) << FullDialogue << multiLineLog << Sent;
+        << Expect::InPieces(multiLine, 4, 2) << FullDialogue << multiLineLog << Sent;
 
     QTest::newRow("multi-line refusal")
         << Script{ScriptedServer::Say("554-not now\r\n554 go away\r\n")} << Commands{"QUIT"}
         << QStringList{Connecting,
-                       DialogueHelpers::ConnectedNote,
+                       Expect::ConnectedNote,
                        "Y:554-not now",
                        "Y:554 go away",
                        "",
@@ -206,7 +206,7 @@ void tst_Framing::framedRuns_data()
     QTest::newRow("greeting with a second reply")
         << Script{ScriptedServer::Say("220 first\r\n250 second\r\n")} << Commands{}
         << QStringList{Connecting,
-                       DialogueHelpers::ConnectedNote,
+                       Expect::ConnectedNote,
                        "Y:220 first",
                        "",
                        "Y:250 second",
@@ -215,7 +215,7 @@ void tst_Framing::framedRuns_data()
         << Failed;
     QTest::newRow("greeting with the start of another reply")
         << Script{ScriptedServer::Say("220 first\r\n25")} << Commands{}
-        << QStringList{Connecting,    DialogueHelpers::ConnectedNote,
+        << QStringList{Connecting,    Expect::ConnectedNote,
                        "Y:220 first", "",
                        "Y:25",        "C:The server sent more than its greeting."}
         << Failed;
@@ -223,7 +223,7 @@ void tst_Framing::framedRuns_data()
         << Script{ScriptedServer::Say("220 hi\r\n"), ScriptedServer::Say("250 a\r\n250 b\r\n")}
         << Commands{"HELO [127.0.0.1]"}
         << QStringList{Connecting,
-                       DialogueHelpers::ConnectedNote,
+                       Expect::ConnectedNote,
                        "Y:220 hi",
                        "",
                        "W:HELO [127.0.0.1]",
@@ -251,7 +251,7 @@ void tst_Framing::framedRuns_data()
     twoAfterQuitLog << "Y:221 a"
                     << ""
                     << "Y:221 b"
-                    << "" << DialogueHelpers::TookNote;
+                    << "" << Expect::TookNote;
     QTest::newRow("two replies after QUIT")
         << twoAfterQuit << FullDialogue << twoAfterQuitLog << Sent;
 }

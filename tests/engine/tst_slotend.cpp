@@ -1,5 +1,5 @@
-#include "DialogueHelpers.h"
 #include "support/EngineRun.h"
+#include "support/Expectations.h"
 #include "support/ReplyTimeouts.h"
 #include "support/ScriptedServer.h"
 
@@ -11,13 +11,13 @@
 #include <QTcpServer>
 #include <QtTest>
 
+using Expect::Failed;
+using Expect::FullDialogue;
+using Expect::Sent;
+
 using namespace modQuendel_EmailClient;
 
 namespace {
-const QStringList Sent{QStringLiteral("Email Sent")};
-const QStringList Failed{QStringLiteral("SMTP Error!")};
-const Commands FullDialogue{"HELO [127.0.0.1]", "MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA",
-                            "QUIT"};
 
 // The stock dialogue with the turn at position `at` replaced.
 Script Accepting(qsizetype at, const Turn &turn)
@@ -152,8 +152,8 @@ void tst_SlotEnd::endings_data()
         << AcceptingWithAuth(4, S::Say("535 5.7.8 invalid\r\n")) << true << 0 << 0
         << authDialogue + quit
         << QStringList{"W:********",
-                       DialogueHelpers::PlainLoginNote,
-                       DialogueHelpers::PlainLoginHint,
+                       Expect::PlainLoginNote,
+                       Expect::PlainLoginHint,
                        "Y:535 5.7.8 invalid",
                        "",
                        "W:QUIT",
@@ -230,25 +230,25 @@ void tst_SlotEnd::endings_data()
     // Once QUIT is out, every end of the connection ends the slot as sent.
     QTest::newRow("QUIT answered 221")
         << Accepting(6, S::Say("221 bye\r\n")) << false << 0 << 0 << FullDialogue
-        << QStringList{"W:QUIT", "Y:221 bye", "", DialogueHelpers::TookNote} << Sent;
+        << QStringList{"W:QUIT", "Y:221 bye", "", Expect::TookNote} << Sent;
     QTest::newRow("QUIT answered with an accepted code")
         << Accepting(6, S::Say("250 ok\r\n")) << false << 0 << 0 << FullDialogue
-        << QStringList{"W:QUIT", "Y:250 ok", "", DialogueHelpers::TookNote} << Sent;
+        << QStringList{"W:QUIT", "Y:250 ok", "", Expect::TookNote} << Sent;
     QTest::newRow("QUIT answered 500")
         << Accepting(6, S::Say("500 what\r\n")) << false << 0 << 0 << FullDialogue
-        << QStringList{"W:QUIT", "Y:500 what", "", DialogueHelpers::TookNote} << Sent;
+        << QStringList{"W:QUIT", "Y:500 what", "", Expect::TookNote} << Sent;
     QTest::newRow("QUIT answered by a close")
         << Accepting(6, S::SayThenClose("")) << false << 0 << 0 << FullDialogue
-        << QStringList{"W:QUIT", DialogueHelpers::TookNote} << Sent;
+        << QStringList{"W:QUIT", Expect::TookNote} << Sent;
     QTest::newRow("QUIT answered by a reset")
         << Accepting(6, Reset("")) << false << 0 << 0 << FullDialogue
-        << QStringList{"W:QUIT", DialogueHelpers::TookNote} << Sent;
+        << QStringList{"W:QUIT", Expect::TookNote} << Sent;
     QTest::newRow("QUIT answered by half a reply and a close")
         << Accepting(6, S::SayThenClose("22")) << false << 0 << 0 << FullDialogue
-        << QStringList{"W:QUIT", "Y:22", DialogueHelpers::TookNote} << Sent;
+        << QStringList{"W:QUIT", "Y:22", Expect::TookNote} << Sent;
     QTest::newRow("QUIT never answered")
         << Accepting(6, S::Silence()) << false << 300 << 0 << FullDialogue
-        << QStringList{"W:QUIT", DialogueHelpers::TookNote} << Sent;
+        << QStringList{"W:QUIT", Expect::TookNote} << Sent;
 
     // No wait is without limit.
     QTest::newRow("greeting never comes")
@@ -260,8 +260,7 @@ void tst_SlotEnd::endings_data()
         << Failed;
     QTest::newRow("reply to the password never comes")
         << AcceptingWithAuth(4, S::Silence()) << true << 300 << 0 << authDialogue
-        << QStringList{"W:********", DialogueHelpers::PlainLoginNote,
-                       DialogueHelpers::PlainLoginHint,
+        << QStringList{"W:********", Expect::PlainLoginNote, Expect::PlainLoginHint,
                        QStringLiteral("C:No reply to the password within 300 ms.")}
         << Failed;
     QTest::newRow("reply to the data never comes")
@@ -474,10 +473,9 @@ void tst_SlotEnd::secondRun()
 
     QCOMPARE(run.boxTexts(), firstBoxes + secondBoxes);
     const QStringList log = run.logLines();
-    QCOMPARE(
-        log.mid(0, 3),
-        (QStringList{QStringLiteral("W:Connecting to SMTP Server, please wait .."),
-                     DialogueHelpers::ConnectedNote, QStringLiteral("Y:220 the second server")}));
+    QCOMPARE(log.mid(0, 3),
+             (QStringList{QStringLiteral("W:Connecting to SMTP Server, please wait .."),
+                          Expect::ConnectedNote, QStringLiteral("Y:220 the second server")}));
     QCOMPARE(log.count(QStringLiteral("W:Connecting to SMTP Server, please wait ..")), 1);
     // The refusal of RCPT is followed by QUIT.
     QCOMPARE(secondServer.commands(),

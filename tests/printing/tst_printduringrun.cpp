@@ -2,6 +2,7 @@
 #include "printing/ScriptedPrintDialog.h"
 
 #include "support/EngineRun.h"
+#include "support/Expectations.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -141,7 +142,7 @@ void tst_PrintDuringRun::printWhileTheEngineWaits()
         QStringLiteral("QUIT\r\n221 2.0.0 Bye\r\n\r\nThe dialogue took \\d+ ms, from connecting to "
                        "the reply to QUIT.\r\n$"));
     QVERIFY2(end.match(log.Text()).hasMatch(), qPrintable(log.Text()));
-    QCOMPARE(run.boxTexts(), QStringList{QStringLiteral("Email Sent")});
+    QCOMPARE(run.boxTexts(), Expect::Sent);
     QVERIFY(run.windowUnlocked());
 }
 

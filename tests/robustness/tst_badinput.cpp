@@ -1,6 +1,7 @@
 #include "robustness/RunChecks.h"
 #include "robustness/Transcript.h"
 #include "support/EngineRun.h"
+#include "support/Expectations.h"
 #include "support/MessageShape.h"
 #include "support/ScriptedServer.h"
 
@@ -107,10 +108,6 @@ Fields WithField(Fields fields, Field field, const QString &text)
     return fields;
 }
 
-QByteArray Base64Of(const QString &text)
-{
-    return text.toUtf8().toBase64();
-}
 } // namespace
 
 void tst_BadInput::refusedAtTheClick_data()
@@ -263,7 +260,7 @@ void tst_BadInput::sentAsTyped_data()
     }
 
     const auto authCommands = [&bob](const QString &user, const QString &pass) {
-        return QList<QByteArray>{"AUTH LOGIN", Base64Of(user), Base64Of(pass)} + bob;
+        return QList<QByteArray>{"AUTH LOGIN", Expect::Base64(user), Expect::Base64(pass)} + bob;
     };
     const struct
     {
@@ -348,7 +345,7 @@ void tst_BadInput::sentAsTyped()
     run.clickTest();
     QVERIFY(run.waitForRunEnd(60000));
 
-    QCOMPARE(run.boxTexts(), QStringList{QStringLiteral("Email Sent")});
+    QCOMPARE(run.boxTexts(), Expect::Sent);
     QCOMPARE(server.commands(), QList<QByteArray>{helo} + commands);
     QByteArray wire = server.received();
     QVERIFY(!TakeStamp(wire).isEmpty());
@@ -359,10 +356,10 @@ void tst_BadInput::sentAsTyped()
     // The log shows the user name's Base64 but never the password, in any form.
     const QString log = run.logText();
     if (withAuth) {
-        QVERIFY(
-            run.logLines().contains(QStringLiteral("W:") + QString::fromLatin1(Base64Of(user))));
+        QVERIFY(run.logLines().contains(QStringLiteral("W:") +
+                                        QString::fromLatin1(Expect::Base64(user))));
         QVERIFY(run.logLines().contains(QStringLiteral("W:********")));
-        QVERIFY(!log.contains(QString::fromLatin1(Base64Of(pass))));
+        QVERIFY(!log.contains(QString::fromLatin1(Expect::Base64(pass))));
     }
     if (!pass.trimmed().isEmpty())
         QVERIFY(!log.contains(pass));
@@ -384,7 +381,7 @@ void tst_BadInput::serverOfBlanks()
     run.clickTest();
     QVERIFY(run.waitForRunEnd(60000));
 
-    QCOMPARE(run.boxTexts(), QStringList{QStringLiteral("SMTP Error!")});
+    QCOMPARE(run.boxTexts(), Expect::Failed);
     QCOMPARE(Module1::SmtpServer, QStringLiteral("   "));
     QCOMPARE(
         run.logLines(),

@@ -11,9 +11,23 @@
 #include <QString>
 #include <QStringList>
 
-// What several dialogue tests expect of a run: the message on the wire and
-// the log of the stock scripted server.
-namespace DialogueHelpers {
+// What the suites expect of a run: its verdict, the commands and the message
+// on the wire, and the log of the stock scripted server.
+namespace Expect {
+
+// The boxes at the end of a run that sent its message, and of one that failed.
+const QStringList Sent{QStringLiteral("Email Sent")};
+const QStringList Failed{QStringLiteral("SMTP Error!")};
+
+// The commands of a whole run without login to bob@example.com.
+const Commands FullDialogue{"HELO [127.0.0.1]", "MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA",
+                            "QUIT"};
+
+// A user name or password as the login sends it.
+inline QByteArray Base64(const QString &text)
+{
+    return text.toUtf8().toBase64();
+}
 
 // The stamp of the body's first line as it reads now: date and time in the
 // user's short formats.
@@ -120,4 +134,4 @@ inline QStringList AcceptingLogWithAuth()
     return log;
 }
 
-} // namespace DialogueHelpers
+} // namespace Expect
