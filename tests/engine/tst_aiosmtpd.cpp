@@ -31,7 +31,6 @@ private slots:
 Q_DECLARE_METATYPE(SmtpSink::Tls)
 
 namespace {
-
 QString Hex(const QString &text)
 {
     return QString::fromLatin1(text.toUtf8().toHex());

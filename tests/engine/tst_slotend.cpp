@@ -18,7 +18,6 @@ using Expect::Sent;
 using namespace modQuendel_EmailClient;
 
 namespace {
-
 // The stock dialogue with the turn at position `at` replaced.
 Script Accepting(qsizetype at, const Turn &turn)
 {
