@@ -279,28 +279,37 @@ void tst_Framing::oversizedReplies_data()
 {
     QTest::addColumn<Script>("script");
     QTest::addColumn<Commands>("commands");
+    QTest::addColumn<int>("replies"); // how many replies' worth the log may keep
 
     QTest::newRow("greeting that never ends its line")
-        << Script{ScriptedServer::SayForever(QByteArray(4096, 'x'))} << Commands{};
+        << Script{ScriptedServer::SayForever(QByteArray(4096, 'x'))} << Commands{} << 1;
     QTest::newRow("greeting of endless continuation lines")
-        << Script{ScriptedServer::SayForever("220-" + QByteArray(200, 'c') + "\r\n")} << Commands{};
+        << Script{ScriptedServer::SayForever("220-" + QByteArray(200, 'c') + "\r\n")} << Commands{}
+        << 1;
     QTest::newRow("reply to HELO that never ends")
         << Script{ScriptedServer::Say("220 hi\r\n"),
                   ScriptedServer::SayForever(QByteArray(4096, 'y'))}
-        << Commands{"HELO [127.0.0.1]"};
+        << Commands{"HELO [127.0.0.1]"} << 1;
     // Not endless, but far more than any reply: what was not asked for is
     // shown only as far as a reply could go.
     QByteArray flood = "220 hi\r\n";
     while (flood.size() < 4 * 1024 * 1024)
         flood += "250 unasked for\r\n";
     QTest::newRow("greeting followed by a flood of replies")
-        << Script{ScriptedServer::Say(flood)} << Commands{};
+        << Script{ScriptedServer::Say(flood)} << Commands{} << 1;
+    QTest::newRow("flood behind the greeting")
+        << Script{ScriptedServer::Say("220 hi\r\n" + QByteArray(1024 * 1024, 'x') + "\r\n")}
+        << Commands{} << 1;
+    // Line ends alone may take the log to twice one reply's worth, no further.
+    QTest::newRow("flood of line ends behind the greeting")
+        << Script{ScriptedServer::Say("220 hi\r\n" + QByteArray(200'000, '\n'))} << Commands{} << 2;
 }
 
 void tst_Framing::oversizedReplies()
 {
     QFETCH(Script, script);
     QFETCH(Commands, commands);
+    QFETCH(int, replies);
 
     ScriptedServer server(script);
     EngineRun run;
@@ -311,8 +320,8 @@ void tst_Framing::oversizedReplies()
     QCOMPARE(run.boxTexts(), Failed);
     QCOMPARE(server.commands(), commands);
     QTRY_VERIFY(server.peerClosed()); // the client hung up on it
-    // What the log keeps of it is bounded too: one reply's worth.
-    QVERIFY2(run.logText().size() < ReplyFramer::MaxReplyLength + 1024,
+    // What the log keeps of it is bounded too.
+    QVERIFY2(run.logText().size() < replies * ReplyFramer::MaxReplyLength + 1024,
              qPrintable(QString::number(run.logText().size())));
     QVERIFY(run.windowUnlocked());
 }
