@@ -2,6 +2,7 @@
 #include "support/Expectations.h"
 #include "support/ReplyTimeouts.h"
 #include "support/ScriptedServer.h"
+#include "support/Transcripts.h"
 
 #include "engine/modQuendel_EmailClient.h"
 
@@ -194,21 +195,6 @@ void tst_Dialogue::recipients()
 }
 
 namespace {
-// How a strict server judges an envelope (RFC 5321, 4.1.2): each path in
-// angle brackets, a mailbox with a domain, or the null reverse-path.
-struct StrictServer
-{
-    QByteArray greeting;
-    QByteArray badSender;            // its reply to a reverse-path it refuses
-    QByteArray badRecipient;         // and to a forward-path it refuses
-    bool judgesSenderAtRcpt = false; // Sendmail takes MAIL and refuses at RCPT
-    // Beyond the envelope, when set: the reply at RCPT to a greeting argument
-    // that is neither a domain with a dot nor an address literal, and the
-    // reply at the end of the data to a From header without a domain.
-    QByteArray badHelo = {};
-    QByteArray badHeader = {};
-};
-
 // What a strict server remembers of a session: the sender's verdict, the
 // greeting's argument, and the server itself, whose data it reads.
 struct StrictSession
@@ -239,7 +225,7 @@ bool IsMailbox(const QByteArray &path)
     return mailbox.match(QString::fromUtf8(path)).hasMatch();
 }
 
-QByteArray StrictReply(const StrictServer &server, StrictSession &session,
+QByteArray StrictReply(const ServerTranscript &server, StrictSession &session,
                        const QByteArray &command)
 {
     bool &senderOk = session.senderOk;
@@ -250,22 +236,23 @@ QByteArray StrictReply(const StrictServer &server, StrictSession &session,
     if (command.startsWith("MAIL FROM:")) {
         const QByteArray path = command.mid(10);
         senderOk = path == "<>" || IsMailbox(path);
-        if (!senderOk && !server.judgesSenderAtRcpt)
-            return server.badSender;
+        if (!senderOk && !server.replies.contains("sender-at-rcpt"))
+            return server.reply("bad-sender");
         return "250 2.1.0 Ok\r\n";
     }
     if (command.startsWith("RCPT TO:")) {
         if (!senderOk)
-            return server.badSender;
-        if (!server.badHelo.isEmpty() && !IsQualifiedHelo(session.heloArgument))
-            return server.badHelo;
-        return IsMailbox(command.mid(8)) ? QByteArray("250 2.1.5 Ok\r\n") : server.badRecipient;
+            return server.reply("bad-sender");
+        if (server.replies.contains("bad-helo") && !IsQualifiedHelo(session.heloArgument))
+            return server.reply("bad-helo");
+        return IsMailbox(command.mid(8)) ? QByteArray("250 2.1.5 Ok\r\n")
+                                         : server.reply("bad-recipient");
     }
     if (command == "DATA")
         return "354 go ahead\r\n";
     if (command == ".") {
-        if (!server.badHeader.isEmpty() && !FromHasDomain(session.server->data()))
-            return server.badHeader;
+        if (server.replies.contains("bad-header") && !FromHasDomain(session.server->data()))
+            return server.reply("bad-header");
         return "250 2.0.0 queued\r\n";
     }
     if (command == "QUIT")
@@ -277,9 +264,9 @@ QByteArray StrictReply(const StrictServer &server, StrictSession &session,
                : QByteArray("334 UGFzc3dvcmQ6\r\n");
 }
 
-Script StrictScript(const StrictServer &server, const std::shared_ptr<StrictSession> &session)
+Script StrictScript(const ServerTranscript &server, const std::shared_ptr<StrictSession> &session)
 {
-    Script script{ScriptedServer::Say(server.greeting)};
+    Script script{ScriptedServer::Say(server.reply("greeting"))};
     for (int i = 0; i < 12; ++i)
         script << ScriptedServer::Answer([server, session](const QByteArray &command) {
             return StrictReply(server, *session, command);
@@ -288,66 +275,35 @@ Script StrictScript(const StrictServer &server, const std::shared_ptr<StrictSess
 }
 } // namespace
 
-Q_DECLARE_METATYPE(StrictServer)
+Q_DECLARE_METATYPE(ServerTranscript)
 
 // Servers that refuse what RFC 5321 does not allow, with the replies they
 // really give: the envelope must satisfy every one of them.
 void tst_Dialogue::strictServers_data()
 {
-    QTest::addColumn<StrictServer>("server");
+    QTest::addColumn<ServerTranscript>("server");
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("pass");
     QTest::addColumn<QByteArray>("mailFrom");
 
-    const StrictServer exim{"220 mx.test ESMTP Exim 4.96\r\n",
-                            "501 Admin: sender address must contain a domain\r\n",
-                            "501 bob: recipient address must contain a domain\r\n"};
-    const StrictServer opensmtpd{"220 mx.test ESMTP OpenSMTPD\r\n",
-                                 "553 5.1.0 Sender address syntax error\r\n",
-                                 "553 5.1.0 Recipient address syntax error\r\n"};
-    const StrictServer courier{"220 mx.test ESMTP\r\n",
-                               "554 Syntax error - your mail software violates RFC 821.\r\n",
-                               "554 Syntax error - your mail software violates RFC 821.\r\n"};
-    const StrictServer sendmail{
-        "220 mx.test ESMTP Sendmail 8.17.1.9\r\n",
-        "553 5.5.4 bob@localhost... Domain name required for sender address Admin\r\n",
-        "553 5.5.4 bob... Domain name required\r\n", true};
-    const StrictServer postfix{"220 mx.test ESMTP Postfix (Debian/GNU)\r\n",
-                               "501 5.1.7 Bad sender address syntax\r\n",
-                               "501 5.1.3 Bad recipient address syntax\r\n"};
-
-    const struct
-    {
-        const char *name;
-        StrictServer server;
-    } servers[] = {{"Exim", exim},
-                   {"OpenSMTPD", opensmtpd},
-                   {"Courier", courier},
-                   {"Sendmail", sendmail},
-                   {"Postfix, strict envelopes", postfix}};
-    for (const auto &server : servers)
-        QTest::addRow("%s", server.name)
-            << server.server << QString() << QString() << QByteArray("<>");
-
-    // Postfix with the HELO restrictions hardening guides recommend
-    // (smtpd_helo_required, reject_non_fqdn_helo_hostname), and Exim with
-    // Debian's check of the address headers.
-    const StrictServer postfixHelo{
-        "220 mx.test ESMTP Postfix (Debian/GNU)\r\n", "501 5.1.7 Bad sender address syntax\r\n",
-        "501 5.1.3 Bad recipient address syntax\r\n", false,
-        "504 5.5.2 <bob>: Helo command rejected: need fully-qualified hostname\r\n"};
-    StrictServer eximHeaders = exim;
-    eximHeaders.badHeader = "550 header syntax\r\n";
-    for (const auto &[name, server] : {std::pair{"Postfix, qualified HELO", postfixHelo},
-                                       {"Exim, header syntax", eximHeaders}}) {
-        QTest::addRow("%s", name) << server << QString() << QString() << QByteArray("<>");
-        QTest::addRow("%s, login", name) << server << "alice"
-                                         << "secret" << QByteArray("<>");
-        QTest::addRow("%s, login address", name) << server << "alice@example.org"
-                                                 << "secret" << QByteArray("<alice@example.org>");
+    const QList<ServerTranscript> servers =
+        ReadTranscripts(QStringLiteral(VORMANT_TRANSCRIPTS_DIR "/strict-servers.txt"));
+    for (const ServerTranscript &server : servers) {
+        const QByteArray name = server.name.toUtf8();
+        QTest::addRow("%s", name.constData())
+            << server << QString() << QString() << QByteArray("<>");
+        // A server that judges more than the envelope, also with a login.
+        if (!server.replies.contains("bad-helo") && !server.replies.contains("bad-header"))
+            continue;
+        QTest::addRow("%s, login", name.constData()) << server << "alice"
+                                                     << "secret" << QByteArray("<>");
+        QTest::addRow("%s, login address", name.constData())
+            << server << "alice@example.org"
+            << "secret" << QByteArray("<alice@example.org>");
     }
 
     // The sender: the login name when it is a mail address, else the null path.
+    const ServerTranscript &exim = servers.first();
     QTest::newRow("login name without @") << exim << "alice"
                                           << "secret" << QByteArray("<>");
     QTest::newRow("login name that is an address") << exim << "alice@example.org"
@@ -364,7 +320,7 @@ void tst_Dialogue::strictServers_data()
 
 void tst_Dialogue::strictServers()
 {
-    QFETCH(StrictServer, server);
+    QFETCH(ServerTranscript, server);
     QFETCH(QString, user);
     QFETCH(QString, pass);
     QFETCH(QByteArray, mailFrom);
