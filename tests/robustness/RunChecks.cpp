@@ -43,12 +43,6 @@ void VerifyNextRunWorks(EngineRun &run)
     QByteArray wire = server.received();
     QVERIFY(!TakeStamp(wire).isEmpty());
     QCOMPARE(wire, ExpectedWire(server.commands(), ExpectedData(fields.email, "Once more")));
-    QCOMPARE(run.logLines(),
-             ExpectedLog({"#Connected to 127.0.0.1 port {port}.", "<220 scripted ESMTP",
-                          ">HELO [127.0.0.1]", "<250 scripted", ">MAIL FROM:<>", "<250 2.1.0 Ok",
-                          ">RCPT TO:<eve@example.org>", "<250 2.1.5 Ok", ">DATA",
-                          "<354 End data with <CR><LF>.<CR><LF>", ">Subject: Vormant", ">.",
-                          "<250 2.0.0 Ok: queued", ">QUIT", "<221 2.0.0 Bye",
-                          "#The dialogue took # ms, from connecting to the reply to QUIT."}));
+    QCOMPARE(run.logLines(), Expect::AcceptingLogWithoutAuth(fields.email));
     VerifyWindowReady(run, fields);
 }

@@ -76,8 +76,8 @@ const QString TookNote =
     QStringLiteral("C:The dialogue took # ms, from connecting to the reply to QUIT.");
 
 // The log of a whole run against ScriptedServer::AcceptingScript(false) for
-// the recipient bob@example.com.
-inline QStringList AcceptingLogWithoutAuth()
+// a recipient, by default bob@example.com.
+inline QStringList AcceptingLogWithoutAuth(const QString &to = QStringLiteral("bob@example.com"))
 {
     return {
         QStringLiteral("W:Connecting to SMTP Server, please wait .."),
@@ -90,7 +90,7 @@ inline QStringList AcceptingLogWithoutAuth()
         QStringLiteral("W:MAIL FROM:<>"),
         QStringLiteral("Y:250 2.1.0 Ok"),
         QString(),
-        QStringLiteral("W:RCPT TO:<bob@example.com>"),
+        QStringLiteral("W:RCPT TO:<%1>").arg(to),
         QStringLiteral("Y:250 2.1.5 Ok"),
         QString(),
         QStringLiteral("W:DATA"),

@@ -61,17 +61,17 @@ public:
     HeadlessWindow();
     ~HeadlessWindow() override;
 
-    void SetFieldText(Field field, const QString &text) { At(m_texts, field) = text; }
-    bool FieldEnabled(Field field) const { return At(m_enabled, field); }
-    std::uint32_t FieldBackColor(Field field) const { return At(m_colours, field); }
+    void SetFieldText(Field field, const QString &text) { At(field).text = text; }
+    bool FieldEnabled(Field field) const { return At(field).enabled; }
+    std::uint32_t FieldBackColor(Field field) const { return At(field).colour; }
     bool TestEnabled() const { return m_testEnabled; }
     RecordedLog &Recorded() { return m_log; }
 
-    QString FieldText(Field field) const override { return At(m_texts, field); }
-    void SetFieldEnabled(Field field, bool enabled) override { At(m_enabled, field) = enabled; }
+    QString FieldText(Field field) const override { return At(field).text; }
+    void SetFieldEnabled(Field field, bool enabled) override { At(field).enabled = enabled; }
     void SetFieldBackColor(Field field, std::uint32_t colour) override
     {
-        At(m_colours, field) = colour;
+        At(field).colour = colour;
     }
     void SetTestEnabled(bool enabled) override { m_testEnabled = enabled; }
     void ParkFocus() override {}
@@ -81,18 +81,16 @@ public:
     QWidget *DialogOwner() override { return nullptr; }
 
 private:
-    template <typename T> static T &At(std::array<T, 5> &values, Field field)
+    struct FieldState
     {
-        return values[std::size_t(field)];
-    }
-    template <typename T> static const T &At(const std::array<T, 5> &values, Field field)
-    {
-        return values[std::size_t(field)];
-    }
+        QString text;
+        bool enabled = true;
+        std::uint32_t colour = 0xFFFFFF;
+    };
+    FieldState &At(Field field) { return m_fields[std::size_t(field)]; }
+    const FieldState &At(Field field) const { return m_fields[std::size_t(field)]; }
 
-    std::array<QString, 5> m_texts;
-    std::array<bool, 5> m_enabled{true, true, true, true, true};
-    std::array<std::uint32_t, 5> m_colours{0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
+    std::array<FieldState, 5> m_fields;
     bool m_testEnabled = true;
     RecordedLog m_log;
     QTimer m_timer;
