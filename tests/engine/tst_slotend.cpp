@@ -8,7 +8,6 @@
 #include "util/Colors.h"
 
 #include <QElapsedTimer>
-#include <QTcpServer>
 #include <QtTest>
 
 using Expect::Failed;
@@ -94,7 +93,6 @@ private slots:
     void endings_data();
     void endings();
     void dataReplyHasTheLongerLimit();
-    void connectionRefused();
     void connectFailure();
     void boxOpenHoldsBackTicks_data();
     void boxOpenHoldsBackTicks();
@@ -358,28 +356,6 @@ void tst_SlotEnd::dataReplyHasTheLongerLimit()
                           "C:Hint: a reply this slow to the end of the data is probably the "
                           "server's content filter (spam and virus checks) at work."}));
     QCOMPARE(run.boxTexts(), Sent);
-}
-
-void tst_SlotEnd::connectionRefused()
-{
-    // A port where nothing listens any more.
-    QTcpServer gone;
-    QVERIFY(gone.listen(QHostAddress::LocalHost, 0));
-    const quint16 port = gone.serverPort();
-    gone.close();
-
-    EngineRun run;
-    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {},
-             QStringLiteral("127.0.0.1:%1").arg(port));
-    run.clickTest();
-    QVERIFY(run.waitForRunEnd());
-
-    QCOMPARE(run.boxTexts(), Failed);
-    QCOMPARE(run.logLines(),
-             (QStringList{QStringLiteral("W:Connecting to SMTP Server, please wait .."),
-                          QStringLiteral("C:Connection refused by 127.0.0.1 port {port}: no mail "
-                                         "server listens there (Connection refused).")}));
-    QVERIFY(run.windowUnlocked());
 }
 
 void tst_SlotEnd::connectFailure()
