@@ -1,6 +1,8 @@
 #include "support/EngineRun.h"
 
 #include "engine/ServerAddress.h"
+#include "engine/modQuendel_EmailClient.h"
+#include "platform/ProgramEnd.h"
 
 #include <QTcpServer>
 #include <QtTest>
@@ -95,20 +97,22 @@ void tst_ServerAddress::socketGetsHostAndPort()
     QFETCH(QString, host);
     QFETCH(int, port);
 
-    EngineRun run(EngineRun::On::Form);
+    EngineRun run;
     QString seenHost;
     int seenPort = -1;
     const auto look = [&run, &seenHost, &seenPort](std::int16_t index) {
         if (index != 1 || seenPort >= 0)
             return;
-        seenHost = run.window().EmailSock->operator()(1).RemoteHost;
-        seenPort = run.window().EmailSock->operator()(1).RemotePort;
+        seenHost = run.sockets()(1).RemoteHost;
+        seenPort = run.sockets()(1).RemotePort;
         // Whatever answered there, the run goes no further: no message may
         // reach a real server on this machine.
-        run.window().Form_Unload();
+        modQuendel_EmailClient::StepDone = true;
+        run.sockets()(1).Close();
+        EndProgram();
     };
-    QObject::connect(run.window().EmailSock, &SocketArray::Connect, look);
-    QObject::connect(run.window().EmailSock, &SocketArray::Error,
+    QObject::connect(&run.sockets(), &SocketArray::Connect, look);
+    QObject::connect(&run.sockets(), &SocketArray::Error,
                      [&look](std::int16_t index, std::int32_t, const QString &) { look(index); });
 
     run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), {}, {}, field);
