@@ -198,7 +198,9 @@ bool SendMailFrom(std::int16_t Index)
         GiveUp(Index, Notes::SmtpUtf8NotOffered);
         return false;
     }
-    Command(Index, QStringLiteral("MAIL FROM:<") + Sender() + QStringLiteral(">") +
+    // The domain goes as the resolver knows it, as in RCPT TO: a server that
+    // takes no SMTPUTF8 refuses it in any other form.
+    Command(Index, QStringLiteral("MAIL FROM:<") + AsciiAddress(Sender()) + QStringLiteral(">") +
                        (utf8 ? QStringLiteral(" SMTPUTF8") : QString()) + CRLF);
     Notes::SetLastCommand(Notes::CommandName(Step::MailFrom));
     SmtpStep = Step::RcptTo;

@@ -308,6 +308,9 @@ void tst_Dialogue::strictServers_data()
                                           << "secret" << QByteArray("<>");
     QTest::newRow("login name that is an address") << exim << "alice@example.org"
                                                    << "secret" << QByteArray("<alice@example.org>");
+    QTest::newRow("login address with a domain beyond ASCII")
+        << exim << QStringLiteral("alice@b\u00FCcher.example") << "secret"
+        << QByteArray("<alice@xn--bcher-kva.example>");
     QTest::newRow("address as user name, no password") << exim << "alice@example.org"
                                                        << "" << QByteArray("<>");
     QTest::newRow("login name with nothing before @") << exim << "@example.org"
