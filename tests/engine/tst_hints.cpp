@@ -166,7 +166,12 @@ void tst_Hints::choice_data()
         << Base(Event::Refused, Stage::MailFrom, "451 4.3.0 Temporary lookup failure") << ""
         << false;
 
-    // The recipient: relay or unknown.
+    // The recipient: relay or unknown. Relaying is also among the whole runs
+    // below, which skip where no DNS server of their own can run.
+    QTest::newRow("Postfix, relay access denied")
+        << Base(Event::Refused, Stage::RcptTo,
+                "454 4.7.1 <bob@remote.example>: Relay access denied")
+        << relay << true;
     QTest::newRow("Exim, relay not permitted after a login")
         << LoggedIn(Base(Event::Refused, Stage::RcptTo, "550 relay not permitted"))
         << "does not pass mail on to remote.example even for this login" << true;
