@@ -312,22 +312,17 @@ void tst_Hints::enhancedCode_data()
 {
     QTest::addColumn<QString>("reply");
     QTest::addColumn<QString>("code");
-    QTest::newRow("single line") << "550 5.1.1 <x@y>: User unknown"
-                                 << "5.1.1";
-    QTest::newRow("multi-line") << "550-5.7.1 Messages missing a valid Message-ID\r\n550 5.7.1 x"
-                                << "5.7.1";
-    QTest::newRow("three-digit detail") << "550 5.7.123 policy"
-                                        << "5.7.123";
-    QTest::newRow("none") << "550 Unrouteable address"
-                          << "";
-    QTest::newRow("two parts only") << "550 5.1 x"
-                                    << "";
-    QTest::newRow("class 6 does not exist") << "550 6.1.1 x"
-                                            << "";
-    QTest::newRow("four parts") << "550 5.1.1.1 x"
-                                << "";
-    QTest::newRow("a version number in the text") << "220 mx.test ESMTP Exim 4.96"
-                                                  << "";
+    const char *rows[][3] = {
+        {"single line", "550 5.1.1 <x@y>: User unknown", "5.1.1"},
+        {"multi-line", "550-5.7.1 Messages missing a valid Message-ID\r\n550 5.7.1 x", "5.7.1"},
+        {"three-digit detail", "550 5.7.123 policy", "5.7.123"},
+        {"none", "550 Unrouteable address", ""},
+        {"two parts only", "550 5.1 x", ""},
+        {"class 6 does not exist", "550 6.1.1 x", ""},
+        {"four parts", "550 5.1.1.1 x", ""},
+        {"a version number in the text", "220 mx.test ESMTP Exim 4.96", ""}};
+    for (const auto &[name, reply, code] : rows)
+        QTest::newRow(name) << QString::fromUtf8(reply) << QString::fromUtf8(code);
 }
 
 void tst_Hints::enhancedCode()
