@@ -80,15 +80,12 @@ void tst_Login::credentials()
 }
 
 namespace {
-// The hint after the last note of each failing row of ehloGreeting(), ""
-// where the evidence points to no cause.
+// The hint after the last note of the failing rows of ehloGreeting() whose
+// evidence points to a cause.
 const QHash<QString, QString> GreetingFailureHint{
-    {"EHLO refused, and HELO too", ""},
-    {"EHLO refused with 501: no second greeting", ""},
     {"AUTH LOGIN refused with 503",
      "C:Hint: the server probably takes no login on port {port}: a provider's server takes logins "
      "on its submission ports; type 127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS)."},
-    {"user name refused with 500", ""},
     {"PLAIN refused", "C:Hint: the user name is often the whole mail address, not only the part "
                       "before the @; some providers want an app password made for mail programs "
                       "instead of the usual one."},
@@ -218,11 +215,10 @@ void tst_Login::ehloGreeting()
             sentGreetings << QString::fromLatin1(command);
     }
     QCOMPARE(greetings, sentGreetings);
-    // A failing row ends with its hint, or has explicitly none.
+    // A failing row ends with its hint, if it has one.
     QStringList end = lastNote.isEmpty() ? QStringList() : QStringList{lastNote};
     if (boxes == Failed) {
         const QString tag = QString::fromUtf8(QTest::currentDataTag());
-        QVERIFY2(GreetingFailureHint.contains(tag), "no hint given for this failing row");
         if (!GreetingFailureHint.value(tag).isEmpty())
             end << GreetingFailureHint.value(tag);
     }

@@ -32,13 +32,12 @@ Script AcceptingWithAuth(qsizetype at, const Turn &turn)
     return script;
 }
 
-// The hint that ends the log of each failing row of endings(), "" where the
-// evidence points to no cause.
+// The hint that ends the log of the failing rows of endings() whose evidence
+// points to a cause; the log of every other failing row ends with its note.
 const QHash<QString, QString> FailureHint{
     {"greeting 554", "C:Hint: the server probably refuses this computer's address, by its policy "
                      "(a home or dynamic address) or because the address is on a block list: "
                      "test from another network, or ask the server's administrator."},
-    {"HELO refused", ""},
     {"AUTH LOGIN refused with 504",
      "C:Hint: the server offers no login on port {port} (its EHLO reply has no AUTH): type "
      "127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS) to log in there, or leave user name and "
@@ -49,23 +48,15 @@ const QHash<QString, QString> FailureHint{
     {"password refused", "C:Hint: the user name is often the whole mail address, not only the "
                          "part before the @; some providers want an app password made for mail "
                          "programs instead of the usual one."},
-    {"sender refused", ""},
     {"recipient refused",
      "C:Hint: either the server does not pass mail on to example.com without a login, or it does "
      "not know the recipient: type your user name and password, or check the address."},
-    {"DATA refused", ""},
     {"message refused", "C:Hint: the message is probably larger than the server takes (the SIZE "
                         "line of its EHLO reply gives the limit): test with a shorter message."},
-    {"421 to RCPT", ""},
-    {"reply of two characters", ""},
-    {"accepted code, then close", ""},
-    {"reply to the password never comes", ""},
-    {"reply to the data never comes", ""},
     {"slow greeting that refuses the session",
      "C:Hint: the server probably refuses this computer's address, by its policy (a home or "
      "dynamic address) or because the address is on a block list: test from another network, or "
      "ask the server's administrator."},
-    {"greeting trickles in slower than the limit", ""},
 };
 } // namespace
 
@@ -233,10 +224,9 @@ void tst_SlotEnd::endings()
     QFETCH(Commands, commands);
     QFETCH(QStringList, lastLogLines);
     QFETCH(QStringList, boxes);
-    // A failing run ends with its hint, or has explicitly none.
+    // A failing run ends with its hint, if it has one.
     if (boxes == Failed) {
         const QString tag = QString::fromUtf8(QTest::currentDataTag());
-        QVERIFY2(FailureHint.contains(tag), "no hint given for this failing row");
         if (!FailureHint.value(tag).isEmpty())
             lastLogLines << FailureHint.value(tag);
     }
