@@ -49,6 +49,7 @@ struct Row
     Peer peer = Peer::Scripted;
     int replyTimeoutMs = GenerousReplyMs;
     int minArrivals = 0; // separate data arrivals the client must have seen
+    QString note;        // a failing row's last note, where FailureNote has none
 };
 
 Row Make(const Prefix &prefix, const Script &more, const QStringList &moreLog)
@@ -94,21 +95,6 @@ const QHash<QString, QString> FailureNote{
     {"two replies in one segment", "The server sent more than one reply to HELO."},
     {"354 and 550 together", "The server sent more than one reply to DATA."},
     {"greeting and an unasked reply in one segment", "The server sent more than its greeting."},
-    {"421 after MAIL", "The server refused MAIL FROM (421)."},
-    {"421 after RCPT", "The server refused RCPT TO (421)."},
-    {"421 after DATA", "The server refused DATA (421)."},
-    {"421 after the end of data", "The server refused the message (421)."},
-    {"close without reply after HELO", "The server closed the connection after HELO."},
-    {"close without reply after AUTH LOGIN", "The server closed the connection after AUTH LOGIN."},
-    {"close without reply after the user name",
-     "The server closed the connection after the user name."},
-    {"close without reply after the password",
-     "The server closed the connection after the password."},
-    {"close without reply after MAIL", "The server closed the connection after MAIL FROM."},
-    {"close without reply after RCPT", "The server closed the connection after RCPT TO."},
-    {"close without reply after DATA", "The server closed the connection after DATA."},
-    {"close without reply after the end of data",
-     "The server closed the connection after the message."},
     {"close before the greeting", "The server closed the connection before its greeting."},
     {"close in the middle of a reply line", "The server closed the connection after MAIL FROM."},
     {"close in the middle of a multi-line reply",
@@ -163,9 +149,11 @@ void AddRow(const char *name, const Row &row)
     if (row.verdict == Verdict::Sent) {
         log.append(Took);
     } else {
-        if (!FailureNote.contains(QString::fromUtf8(name)))
+        const QString note =
+            row.note.isEmpty() ? FailureNote.value(QString::fromUtf8(name)) : row.note;
+        if (note.isEmpty())
             qFatal("no failure note for the row \"%s\"", name);
-        log.append(QStringLiteral("#") + FailureNote.value(QString::fromUtf8(name)));
+        log.append(QStringLiteral("#") + note);
         if (!FailureHint.value(QString::fromUtf8(name)).isEmpty())
             log.append(FailureHint.value(QString::fromUtf8(name)));
     }
@@ -318,32 +306,38 @@ void MidDialogueRows()
     {
         const char *name;
         Upto upto;
-    } points[] = {{"421 after MAIL", Upto::Mail},
-                  {"421 after RCPT", Upto::Rcpt},
-                  {"421 after DATA", Upto::Data},
-                  {"421 after the end of data", Upto::Dot}};
-    for (const auto &point : points)
-        AddRow(point.name, Make(StandardUpto(point.upto),
-                                {ScriptedServer::SayThenClose("421 4.4.2 Timeout, closing\r\n")},
-                                {"<421 4.4.2 Timeout, closing"}));
+        const char *refused;
+    } points[] = {{"421 after MAIL", Upto::Mail, "MAIL FROM"},
+                  {"421 after RCPT", Upto::Rcpt, "RCPT TO"},
+                  {"421 after DATA", Upto::Data, "DATA"},
+                  {"421 after the end of data", Upto::Dot, "the message"}};
+    for (const auto &point : points) {
+        Row row = Make(StandardUpto(point.upto),
+                       {ScriptedServer::SayThenClose("421 4.4.2 Timeout, closing\r\n")},
+                       {"<421 4.4.2 Timeout, closing"});
+        row.note = QStringLiteral("The server refused %1 (421).").arg(point.refused);
+        AddRow(point.name, row);
+    }
 
     const struct
     {
         const char *name;
         Upto upto;
         bool withAuth;
-    } closes[] = {{"close without reply after HELO", Upto::Helo, false},
-                  {"close without reply after AUTH LOGIN", Upto::AuthLogin, true},
-                  {"close without reply after the user name", Upto::User, true},
-                  {"close without reply after the password", Upto::Pass, true},
-                  {"close without reply after MAIL", Upto::Mail, false},
-                  {"close without reply after RCPT", Upto::Rcpt, false},
-                  {"close without reply after DATA", Upto::Data, false},
-                  {"close without reply after the end of data", Upto::Dot, false}};
+        const char *after;
+    } closes[] = {{"close without reply after HELO", Upto::Helo, false, "HELO"},
+                  {"close without reply after AUTH LOGIN", Upto::AuthLogin, true, "AUTH LOGIN"},
+                  {"close without reply after the user name", Upto::User, true, "the user name"},
+                  {"close without reply after the password", Upto::Pass, true, "the password"},
+                  {"close without reply after MAIL", Upto::Mail, false, "MAIL FROM"},
+                  {"close without reply after RCPT", Upto::Rcpt, false, "RCPT TO"},
+                  {"close without reply after DATA", Upto::Data, false, "DATA"},
+                  {"close without reply after the end of data", Upto::Dot, false, "the message"}};
     for (const auto &close : closes) {
         Row row =
             Make(StandardUpto(close.upto, close.withAuth), {ScriptedServer::SayThenClose({})}, {});
         row.withAuth = close.withAuth;
+        row.note = QStringLiteral("The server closed the connection after %1.").arg(close.after);
         AddRow(close.name, row);
     }
     AddRow("close before the greeting", Make({}, {ScriptedServer::SayThenClose({})}, {}));
