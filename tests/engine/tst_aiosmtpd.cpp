@@ -59,10 +59,7 @@ QStringList OpeningLog(const QString &user)
 const QStringList AuthAccepted{QStringLiteral("Y:235 2.7.0 Authentication successful"), QString()};
 
 // The refusal of a wrong password, the QUIT that follows it, and the hint.
-const QString LoginHint =
-    QStringLiteral("C:Hint: the user name is often the whole mail address, not only the part "
-                   "before the @; some providers want an app password made for mail programs "
-                   "instead of the usual one.");
+using Expect::LoginHint;
 const QStringList AuthRefused{
     QStringLiteral("Y:535 5.7.8 Authentication credentials invalid"), QString(),
     QStringLiteral("W:QUIT"),

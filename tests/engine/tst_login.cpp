@@ -86,9 +86,7 @@ const QHash<QString, QString> GreetingFailureHint{
     {"AUTH LOGIN refused with 503",
      "C:Hint: the server probably takes no login on port {port}: a provider's server takes logins "
      "on its submission ports; type 127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS)."},
-    {"PLAIN refused", "C:Hint: the user name is often the whole mail address, not only the part "
-                      "before the @; some providers want an app password made for mail programs "
-                      "instead of the usual one."},
+    {"PLAIN refused", Expect::LoginHint},
     {"neither LOGIN nor PLAIN",
      "C:Hint: the server probably offers no login mechanism that Vormant can use here: type "
      "127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS), or ask the server's administrator."},

@@ -35,28 +35,16 @@ Script AcceptingWithAuth(qsizetype at, const Turn &turn)
 // The hint that ends the log of the failing rows of endings() whose evidence
 // points to a cause; the log of every other failing row ends with its note.
 const QHash<QString, QString> FailureHint{
-    {"greeting 554", "C:Hint: the server probably refuses this computer's address, by its policy "
-                     "(a home or dynamic address) or because the address is on a block list: "
-                     "test from another network, or ask the server's administrator."},
-    {"AUTH LOGIN refused with 504",
-     "C:Hint: the server offers no login on port {port} (its EHLO reply has no AUTH): type "
-     "127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS) to log in there, or leave user name and "
-     "password empty to send to an address the server takes mail for."},
-    {"user refused", "C:Hint: the user name is often the whole mail address, not only the part "
-                     "before the @; some providers want an app password made for mail programs "
-                     "instead of the usual one."},
-    {"password refused", "C:Hint: the user name is often the whole mail address, not only the "
-                         "part before the @; some providers want an app password made for mail "
-                         "programs instead of the usual one."},
+    {"greeting 554", Expect::PolicyHint},
+    {"AUTH LOGIN refused with 504", Expect::NoAuthHint},
+    {"user refused", Expect::LoginHint},
+    {"password refused", Expect::LoginHint},
     {"recipient refused",
      "C:Hint: either the server does not pass mail on to example.com without a login, or it does "
      "not know the recipient: type your user name and password, or check the address."},
     {"message refused", "C:Hint: the message is probably larger than the server takes (the SIZE "
                         "line of its EHLO reply gives the limit): test with a shorter message."},
-    {"slow greeting that refuses the session",
-     "C:Hint: the server probably refuses this computer's address, by its policy (a home or "
-     "dynamic address) or because the address is on a block list: test from another network, or "
-     "ask the server's administrator."},
+    {"slow greeting that refuses the session", Expect::PolicyHint},
 };
 } // namespace
 

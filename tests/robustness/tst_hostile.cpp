@@ -2,6 +2,7 @@
 #include "robustness/RunChecks.h"
 #include "robustness/Transcript.h"
 #include "support/EngineRun.h"
+#include "support/Expectations.h"
 #include "support/ReplyTimeouts.h"
 #include "support/ScriptedServer.h"
 
@@ -118,25 +119,20 @@ const QHash<QString, QString> FailureNote{
     {"a third 334", "The server did not accept the user name or password (535)."},
 };
 
+// A shared hint in this table's notation, where "#" marks a note.
+QString AsNote(const QString &hint)
+{
+    return u'#' + hint.mid(2);
+}
+
 // The hint after that note, the likely cause and what to try, of the rows
 // whose evidence points to one; the log of every other row ends with the note.
-const QString NoAuthHint = QStringLiteral(
-    "#Hint: the server offers no login on port {port} (its EHLO reply has no AUTH): type "
-    "127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS) to log in there, or leave user name and "
-    "password empty to send to an address the server takes mail for.");
-const QString LoginHint =
-    QStringLiteral("#Hint: the user name is often the whole mail address, not only the part before "
-                   "the @; some providers want an app password made for mail programs instead of "
-                   "the usual one.");
 const QHash<QString, QString> FailureHint{
-    {"greeting 554",
-     "#Hint: the server probably refuses this computer's address, by its policy (a home or "
-     "dynamic address) or because the address is on a block list: test from another network, or "
-     "ask the server's administrator."},
-    {"535 to the password", LoginHint},
-    {"535 to the user name", LoginHint},
-    {"504 to AUTH LOGIN", NoAuthHint},
-    {"503 to AUTH LOGIN", NoAuthHint},
+    {"greeting 554", AsNote(Expect::PolicyHint)},
+    {"535 to the password", AsNote(Expect::LoginHint)},
+    {"535 to the user name", AsNote(Expect::LoginHint)},
+    {"504 to AUTH LOGIN", AsNote(Expect::NoAuthHint)},
+    {"503 to AUTH LOGIN", AsNote(Expect::NoAuthHint)},
 };
 
 void AddRow(const char *name, const Row &row)

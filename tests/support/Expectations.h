@@ -74,6 +74,20 @@ const QString PlainLoginHint = QStringLiteral(
     "the password goes encrypted. Change the password if others can read this network.");
 const QString TookNote =
     QStringLiteral("C:The dialogue took # ms, from connecting to the reply to QUIT.");
+// The hints of a refused login, of a greeting that refuses this computer, and
+// of AUTH on a server whose EHLO reply has none.
+const QString LoginHint =
+    QStringLiteral("C:Hint: the user name is often the whole mail address, not only the part "
+                   "before the @; some providers want an app password made for mail programs "
+                   "instead of the usual one.");
+const QString PolicyHint = QStringLiteral(
+    "C:Hint: the server probably refuses this computer's address, by its policy (a home or "
+    "dynamic address) or because the address is on a block list: test from another network, or "
+    "ask the server's administrator.");
+const QString NoAuthHint = QStringLiteral(
+    "C:Hint: the server offers no login on port {port} (its EHLO reply has no AUTH): type "
+    "127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS) to log in there, or leave user name and "
+    "password empty to send to an address the server takes mail for.");
 
 // The log of a whole run against ScriptedServer::AcceptingScript(false) for
 // a recipient, by default bob@example.com.
