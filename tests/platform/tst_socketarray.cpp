@@ -23,6 +23,8 @@ private slots:
     void eventsCarryTheirIndex();
     void unloadClosesTheConnectionSilently();
     void unloadFromTheElementsOwnEvent();
+    void playedPeerIsSilentAfterItsEnd_data();
+    void playedPeerIsSilentAfterItsEnd();
 };
 
 namespace {
@@ -240,3 +242,52 @@ void tst_SocketArray::unloadFromTheElementsOwnEvent()
 
 QTEST_MAIN(tst_SocketArray)
 #include "tst_socketarray.moc"
+
+// The played peer keeps the element's rules, so that what a test or the
+// fuzzer plays can happen on a real connection: after Close, or after one
+// failure, nothing more is heard from the server.
+void tst_SocketArray::playedPeerIsSilentAfterItsEnd_data()
+{
+    QTest::addColumn<bool>("failFirst");
+    QTest::addColumn<int>("late"); // 0 data, 1 close, 2 failure, 3 end of a handshake
+    for (const bool failFirst : {false, true}) {
+        const char *end = failFirst ? "failure" : "Close";
+        QTest::addRow("data after %s", end) << failFirst << 0;
+        QTest::addRow("peer close after %s", end) << failFirst << 1;
+        QTest::addRow("failure after %s", end) << failFirst << 2;
+        QTest::addRow("handshake end after %s", end) << failFirst << 3;
+    }
+}
+
+void tst_SocketArray::playedPeerIsSilentAfterItsEnd()
+{
+    QFETCH(bool, failFirst);
+    QFETCH(int, late);
+    PeerSocket peer(nullptr);
+    peer.Connect();
+    QTRY_VERIFY_WITH_TIMEOUT(peer.State() == SocketState::Connected, 10000);
+    peer.StartClientEncryption(QStringLiteral("localhost"));
+    if (failFirst)
+        peer.Fail(QAbstractSocket::RemoteHostClosedError, QStringLiteral("closed"));
+    else
+        peer.Close();
+    const SocketState stateAtEnd = peer.State();
+
+    QSignalSpy arrivals(&peer, &SocketElement::dataArrival);
+    QSignalSpy closes(&peer, &SocketElement::peerClosed);
+    QSignalSpy errors(&peer, &SocketElement::error);
+    QSignalSpy encrypted(&peer, &SocketElement::encrypted);
+    if (late == 0)
+        peer.Receive("221 Bye\r\n");
+    else if (late == 1)
+        peer.PeerClose();
+    else if (late == 2)
+        peer.Fail(QAbstractSocket::UnknownSocketError, QStringLiteral("aborted"));
+    else
+        peer.PeerEncrypted(TlsReport{});
+    QCoreApplication::processEvents();
+
+    QCOMPARE(arrivals.count() + closes.count() + errors.count() + encrypted.count(), 0);
+    QCOMPARE(peer.State(), stateAtEnd);
+    QCOMPARE(peer.GetData(), QString());
+}

@@ -73,7 +73,9 @@ void PeerSocket::Close()
 
 void PeerSocket::Receive(const QByteArray &bytes)
 {
-    if (bytes.isEmpty())
+    // As on a real connection, nothing arrives on an element that is not
+    // connected: after Close the element hears nothing more from its peer.
+    if (bytes.isEmpty() || m_state != SocketState::Connected)
         return;
     m_received += bytes;
     emit dataArrival(std::int32_t(std::min<qsizetype>(m_received.size(), INT32_MAX)));
@@ -104,6 +106,9 @@ void PeerSocket::PeerEncrypted(const TlsReport &report)
 
 void PeerSocket::Fail(QAbstractSocket::SocketError error, const QString &description)
 {
+    // One failure, one event, and none after Close: the socket's own rules.
+    if (m_state == SocketState::Closed || m_state == SocketState::Error)
+        return;
     if (m_handshaking) {
         m_failure = TlsFailure();
         m_failure.cause = error == QAbstractSocket::RemoteHostClosedError
