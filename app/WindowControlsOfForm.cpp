@@ -63,8 +63,3 @@ SocketArray &frmMain::Sockets()
 {
     return *EmailSock;
 }
-
-QWidget *frmMain::DialogOwner()
-{
-    return this;
-}

@@ -31,7 +31,7 @@ void frmMain::RouteEvents()
 void frmMain::Command1_Click()
 {
     txtOver->setFocus();
-    modPrinter::PrintLog(*rtbStatus);
+    modPrinter::PrintLog(*rtbStatus, this);
 }
 
 void frmMain::tmrEmail_Timer()

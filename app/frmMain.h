@@ -60,7 +60,6 @@ public:
     LogControl &Log() override;
     QTimer &MonitorTimer() override;
     SocketArray &Sockets() override;
-    QWidget *DialogOwner() override;
 
     // The command handlers, public so that a test can run them as a click would.
     void cmdTest_Click();

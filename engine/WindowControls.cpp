@@ -28,11 +28,6 @@ void ForgetWindow(const WindowControls *window)
         g_window = nullptr;
 }
 
-QWidget *DialogOwner()
-{
-    return g_window ? g_window->DialogOwner() : nullptr;
-}
-
 SocketArray &Sockets()
 {
     return Window().Sockets();

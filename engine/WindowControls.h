@@ -5,10 +5,9 @@
 
 class LogControl;
 class QTimer;
-class QWidget;
 class SocketArray;
 
-// What the mail engine and printing may do to the window's controls, and
+// What the mail engine may do to the window's controls, and
 // nothing more: the window implements it, a test can stand in for it. The
 // engine never sees a widget.
 class WindowControls
@@ -35,11 +34,9 @@ public:
     virtual QTimer &MonitorTimer() = 0;
     // The socket array EmailSock; Sockets()(i) is element i.
     virtual SocketArray &Sockets() = 0;
-    // The window, as the owner of dialogs.
-    virtual QWidget *DialogOwner() = 0;
 };
 
-// The window as the engine and printing reach it, through the program-wide
+// The window as the engine reaches it, through the program-wide
 // reference to the one window.
 namespace Module1 {
 
@@ -50,9 +47,6 @@ void SetWindow(WindowControls *window);
 // Forgets the window, if it is that one: a window that goes leaves nothing behind.
 void ForgetWindow(const WindowControls *window);
 
-// The window as the owner of dialogs; none while there is no window (a
-// dialog then stands on its own).
-QWidget *DialogOwner();
 SocketArray &Sockets();
 LogControl &Log();
 QTimer &MonitorTimer();

@@ -10,14 +10,14 @@
 
 namespace modPrinter {
 
-void PrintLog(const LogControl &log)
+void PrintLog(const LogControl &log, QWidget *dialogOwner)
 {
     // The failure is reported once the work has unwound, so the dialog is
     // released before the box appears.
     std::optional<RuntimeError> failure;
     try {
         bool cancelled = false;
-        ShowPrinterDialog(cancelled);
+        ShowPrinterDialog(cancelled, dialogOwner);
         if (cancelled)
             return;
         Printer().Print(log.Text());

@@ -1,6 +1,5 @@
 #include "printing/modPrinter.h"
 
-#include "engine/WindowControls.h"
 #include "platform/printer/PrintDialog.h"
 #include "platform/printer/Printer.h"
 #include "platform/printer/Printers.h"
@@ -33,7 +32,7 @@ void CopySettings(const PrintDialogComponent &dialog)
 }
 } // namespace
 
-void ShowPrinterDialog(bool &cancelled)
+void ShowPrinterDialog(bool &cancelled, QWidget *dialogOwner)
 {
     const std::unique_ptr<PrintDialogComponent> dialog = CreatePrintDialog();
     dialog->SetPrinterName(Printer().DeviceName());
@@ -44,7 +43,7 @@ void ShowPrinterDialog(bool &cancelled)
                      PrintDialogFlags::ReturnDC);
     Printer().SetFollowDefault(false);
 
-    if (!dialog->Show(Module1::DialogOwner())) {
+    if (!dialog->Show(dialogOwner)) {
         cancelled = true;
         return;
     }

@@ -121,7 +121,7 @@ void tst_PrintLog::confirmedDialogRunsInOrder()
     FillLog(f.log);
     ScriptedDialogs dialogs({Confirm(QStringLiteral("Home"))}, f.events);
 
-    modPrinter::PrintLog(f.log);
+    modPrinter::PrintLog(f.log, m_window.get());
 
     const QStringList expected = DialogPrefix() + QStringList{
                                                       QStringLiteral("Dialog:Read PrinterName"),

@@ -78,7 +78,6 @@ public:
     LogControl &Log() override { return m_log; }
     QTimer &MonitorTimer() override { return m_timer; }
     SocketArray &Sockets() override { return m_sockets; }
-    QWidget *DialogOwner() override { return nullptr; }
 
 private:
     struct FieldState
