@@ -1,13 +1,17 @@
+#include "app/Application.h"
 #include "app/Module1.h"
-
-#include <QApplication>
+#include "platform/UntrappedError.h"
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Vormant"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Vormant"));
-    QApplication::setDesktopFileName(QStringLiteral("vormant"));
-    Module1::Main();
-    return QApplication::exec();
+    Application app(argc, argv);
+    Application::setApplicationName(QStringLiteral("Vormant"));
+    Application::setApplicationDisplayName(QStringLiteral("Vormant"));
+    Application::setDesktopFileName(QStringLiteral("vormant"));
+    try {
+        Module1::Main();
+    } catch (...) {
+        ReportUntrappedError(std::current_exception());
+    }
+    return Application::exec();
 }

@@ -12,8 +12,11 @@ MsgBoxHandler &Handler()
 
 void ShowModal(const QString &text, int style, const QString &title)
 {
-    QMessageBox box(style == MsgBoxStyle::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    title, QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+    const QMessageBox::Icon icon = style == MsgBoxStyle::Exclamation ? QMessageBox::Warning
+                                   : style == MsgBoxStyle::Critical  ? QMessageBox::Critical
+                                                                     : QMessageBox::NoIcon;
+    QMessageBox box(icon, title,
+                    QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                     QMessageBox::Ok, QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
     box.exec();

@@ -6,6 +6,7 @@
 // Message box styles.
 namespace MsgBoxStyle {
 constexpr int OkOnly = 0;
+constexpr int Critical = 16;
 constexpr int Exclamation = 48;
 } // namespace MsgBoxStyle
 

@@ -1,5 +1,6 @@
 #include "platform/TcpPeer.h"
 
+#include "app/Application.h"
 #include "app/frmMain.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/MessageBox.h"
@@ -22,6 +23,8 @@ private slots:
     void everyWayOfClosingShutsDown_data();
     void everyWayOfClosingShutsDown();
     void releasesAWaitingRun();
+    void untrappedErrorEndsTheProgram_data();
+    void untrappedErrorEndsTheProgram();
 
 private:
     struct AtEnd
@@ -38,6 +41,7 @@ private:
 
 namespace {
 using CloseWay = std::function<void(frmMain &)>;
+using Trigger = std::function<void(frmMain &, TcpPeer &)>;
 } // namespace
 
 void tst_ShutDown::init()
@@ -142,5 +146,60 @@ void tst_ShutDown::releasesAWaitingRun()
     QVERIFY(ends.first().stepDone);
 }
 
-QTEST_MAIN(tst_ShutDown)
+// An error that the routine Qt called does not trap, whatever kind of event
+// called it, ends in the run-time error box and the end of the program; it
+// never unwinds through the event loop. The window here is not the engine's
+// window, so the engine's first reach for it raises error 91.
+void tst_ShutDown::untrappedErrorEndsTheProgram_data()
+{
+    QTest::addColumn<Trigger>("trigger");
+    QTest::newRow("Test clicked") << Trigger([](frmMain &w, TcpPeer &) {
+        w.txtMessage->setText(QStringLiteral("Hello"));
+        w.txtEmail->setText(QStringLiteral("bob@example.com"));
+        w.txtServer->setText(QStringLiteral("127.0.0.1"));
+        QTest::mouseClick(w.cmdTest, Qt::LeftButton);
+    });
+    QTest::newRow("monitor tick") << Trigger([](frmMain &w, TcpPeer &) {
+        w.tmrEmail->setSingleShot(true);
+        w.tmrEmail->start(0);
+    });
+    QTest::newRow("server closes") << Trigger([](frmMain &w, TcpPeer &peer) {
+        SocketArray &sockets = *w.EmailSock;
+        sockets.Load(1);
+        sockets(1).RemoteHost = QStringLiteral("127.0.0.1");
+        sockets(1).RemotePort = peer.port();
+        sockets(1).Connect();
+        if (QTcpSocket *client = peer.waitForClient())
+            client->close();
+    });
+}
+
+void tst_ShutDown::untrappedErrorEndsTheProgram()
+{
+    QFETCH(Trigger, trigger);
+    QList<int> styles;
+    SetMsgBoxHandler([&](const QString &text, int style, const QString &) {
+        boxes << text;
+        styles << style;
+    });
+    TcpPeer peer;
+
+    trigger(*window, peer);
+
+    QTRY_COMPARE_WITH_TIMEOUT(ends.size(), 1, 10000);
+    QCOMPARE(boxes, QStringList{QStringLiteral("Run-time error '91':\r\n\r\nObject variable or "
+                                               "With block variable not set")});
+    QCOMPARE(styles, QList<int>{MsgBoxStyle::Critical});
+    window->tmrEmail->stop();
+}
+
+// The program's own application object, which is where an untrapped error is
+// caught.
+int main(int argc, char *argv[])
+{
+    Application app(argc, argv);
+    tst_ShutDown test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_shutdown.moc"
