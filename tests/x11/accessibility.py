@@ -1,21 +1,11 @@
 #!/usr/bin/python3
-"""The window as a screen reader gets it, through the real accessibility bus:
-a private D-Bus session, the AT-SPI bus launcher and the program (with Qt's
-bridge on) on a display of their own, read with pyatspi as an assistive
-program reads it.
-
-- Every field is labelled by its caption, and its name holds the caption's
-  word; the captions and the credit line expose their text.
-- Nothing that is not on the screen is shown to assistive technology; Tab
-  visits only visible controls, and Alt with a caption's letter reaches its
-  field (and the log).
-- Typing into Pass sends no typed character over the bus, while the Message
-  field's events do carry what is typed (so the listener is known to hear).
-- The focus-parking box is never announced, not even when a click parks the
-  focus there.
-
-Exits with 77 (CTest's skip) when a tool of the accessibility stack is not
-installed."""
+"""The window as a screen reader gets it: a D-Bus session and the AT-SPI bus
+launcher of its own, the program with Qt's bridge on, read with pyatspi. Every
+field is labelled by its caption and named with its word; nothing off the
+screen is shown or announced, Tab visits visible controls only; typing into
+Pass sends no typed character (typing into Message does, so the listener is
+known to hear). Exits with 77, CTest's skip, if the accessibility stack is
+not installed."""
 
 import os
 import shutil
@@ -24,7 +14,7 @@ import subprocess
 import sys
 
 from layout import centre_in_frame
-from x11session import Session, TestFailure, check, wait_until
+from x11session import TestFailure, check, main, wait_until
 
 SKIP = 77
 LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
@@ -41,8 +31,6 @@ FIELDS = [
 ]
 CREDIT = "Vormant - one message, every reply"
 TAB_ORDER = ["Email", "User name", "Password", "Server", "Test", "Exit", "Print log", "Message"]
-MNEMONICS = [("alt+p", "Password"), ("alt+t", "Status log"), ("alt+e", "Email"),
-             ("alt+s", "Server"), ("alt+u", "User name"), ("alt+m", "Message")]
 PASS = centre_in_frame(1080, 1800, 3615, 285)
 MESSAGE = centre_in_frame(1080, 360, 3615, 285)
 CMD_TEST = centre_in_frame(5280, 360, 975, 375)
@@ -86,7 +74,6 @@ class AccessibilityBus:
             env.pop("AT_SPI_BUS_ADDRESS", None)
         os.environ["DISPLAY"] = self.session.display
         self.session.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
-        self.session.env["QT_ACCESSIBILITY"] = "1"
         self._spawn([LAUNCHER, "--launch-immediately"])
         self._wait_for_launcher(address, bus)
         return self
@@ -241,21 +228,13 @@ def check_tree(pyatspi, frame):
               and window.y <= box.y and box.y + box.height <= window.y + window.height,
               f'"{accessible.name}" ({accessible.getRoleName()}) shows at {box}, '
               f"outside the window at {window}")
-        if accessible.getRoleName() == "text":
-            text = accessible.queryText()
-            check(text.getText(0, -1) != "Text1", f'"{accessible.name}" holds "Text1"')
 
 
-def check_keyboard(session, window, listener):
-    # At start the focus is in the message field.
+def check_tab_order(session, listener):
     listener.wait(lambda: listener.focused() == "Message", "the focus in the message field")
     for name in TAB_ORDER:
         before = len(listener.events)
         session.xdotool("key", "Tab")
-        listener.wait_for_focus(name, before)
-    for key, name in MNEMONICS:
-        before = len(listener.events)
-        session.xdotool("key", key)
         listener.wait_for_focus(name, before)
 
 
@@ -322,32 +301,16 @@ def test(session, binary):
               f"the window is not one frame: {[(a.getRoleName(), a.name) for a in frames]}")
 
         check_tree(pyatspi, frames[0])
-        check_keyboard(session, window, listener)
+        check_tab_order(session, listener)
         check_typing(session, window, listener, pyatspi, frames[0])
         check_parking(session, window, listener)
         program.kill()
         program.wait()
 
 
-def main():
-    if len(sys.argv) != 2:
-        print(f"usage: {sys.argv[0]} path/to/vormant", file=sys.stderr)
-        return 2
-    tool = missing_tool()
-    if tool:
-        print(f"SKIP: {tool} is not installed", file=sys.stderr)
-        return SKIP
-    session = Session()
-    try:
-        with session:
-            test(session, sys.argv[1])
-    except TestFailure as failure:
-        print(f"FAIL: {failure}\n(logs in {session.logdir})", file=sys.stderr)
-        return 1
-    shutil.rmtree(session.logdir, ignore_errors=True)
-    print("PASS")
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    missing = missing_tool()
+    if missing:
+        print(f"SKIP: {missing} is not installed", file=sys.stderr)
+        sys.exit(SKIP)
+    sys.exit(main(test))
