@@ -1,9 +1,12 @@
+#include "app/CaptionStyle.h"
 #include "app/Twips.h"
 #include "app/frmMain.h"
+#include "platform/AccessibilityBus.h"
 #include "util/Colors.h"
 
 #include <QApplication>
 #include <QScreen>
+#include <utility>
 
 namespace {
 // Positions and sizes in twips; controls inside the frame are placed
@@ -15,18 +18,22 @@ Control *Place(Control *control, int left, int top, int width, int height)
     return control;
 }
 
-QLabel *MakeLabel(QWidget *parent, const QString &caption, const QString &accessibleName)
+// A label's accessible name is its text, as it is read on the screen.
+QLabel *MakeLabel(QWidget *parent, const QString &caption)
 {
     auto *label = new QLabel(caption, parent);
-    label->setAccessibleName(accessibleName);
     label->setFocusPolicy(Qt::NoFocus);
     return label;
 }
 
-QLineEdit *MakeTextBox(QWidget *parent, const QString &accessibleName)
+// The accessible name begins with the word of the field's caption, the word
+// that a user of speech input says; the description tells what goes in.
+QLineEdit *MakeTextBox(QWidget *parent, const QString &accessibleName,
+                       const QString &description = {})
 {
     auto *box = new QLineEdit(parent);
     box->setAccessibleName(accessibleName);
+    box->setAccessibleDescription(description);
     box->setFrame(true);
     box->setMaxLength(std::numeric_limits<int>::max()); // no length limit
     SetBackColor(box, Colors::White);
@@ -72,53 +79,72 @@ void frmMain::CreateControls()
     fraMessage = Place(new QGroupBox(this), 120, 120, 6735, 3015);
     fraMessage->setAccessibleName(QStringLiteral("Test message"));
 
-    Label5 =
-        Place(MakeLabel(fraMessage, QStringLiteral("Message:"), QStringLiteral("Message label")),
-              240, 360, 735, 255);
-    txtMessage = Place(MakeTextBox(fraMessage, QStringLiteral("Message")), 1080, 360, 3615, 285);
+    const QString noLogin = QStringLiteral("Leave User and Pass empty to send without a login");
+    Label5 = Place(MakeLabel(fraMessage, QStringLiteral("&Message:")), 240, 360, 735, 255);
+    txtMessage = Place(MakeTextBox(fraMessage, QStringLiteral("Message"),
+                                   QStringLiteral("Text of the test message")),
+                       1080, 360, 3615, 285);
     cmdTest = Place(MakeButton(fraMessage, QStringLiteral("Test"), QStringLiteral("Test")), 5280,
                     360, 975, 375);
-    Label4 = Place(MakeLabel(fraMessage, QStringLiteral("Email:"), QStringLiteral("Email label")),
-                   240, 840, 495, 255);
+    Label4 = Place(MakeLabel(fraMessage, QStringLiteral("&Email:")), 240, 840, 495, 255);
     txtEmail =
-        Place(MakeTextBox(fraMessage, QStringLiteral("Recipient address")), 1080, 840, 3615, 285);
+        Place(MakeTextBox(fraMessage, QStringLiteral("Email"), QStringLiteral("Recipient address")),
+              1080, 840, 3615, 285);
     cmdExit = Place(MakeButton(fraMessage, QStringLiteral("Exit"), QStringLiteral("Exit")), 5280,
                     840, 975, 375);
-    Label1 = Place(MakeLabel(fraMessage, QStringLiteral("User:"), QStringLiteral("User label")),
-                   240, 1320, 495, 255);
-    txtUser = Place(MakeTextBox(fraMessage, QStringLiteral("User name")), 1080, 1320, 3615, 285);
-    Label2 = Place(MakeLabel(fraMessage, QStringLiteral("Pass:"), QStringLiteral("Password label")),
-                   240, 1800, 495, 255);
-    txtPass = Place(MakeTextBox(fraMessage, QStringLiteral("Password")), 1080, 1800, 3615, 285);
+    Label1 = Place(MakeLabel(fraMessage, QStringLiteral("&User:")), 240, 1320, 495, 255);
+    txtUser =
+        Place(MakeTextBox(fraMessage, QStringLiteral("User name"), noLogin), 1080, 1320, 3615, 285);
+    Label2 = Place(MakeLabel(fraMessage, QStringLiteral("&Pass:")), 240, 1800, 495, 255);
+    txtPass =
+        Place(MakeTextBox(fraMessage, QStringLiteral("Password"), noLogin), 1080, 1800, 3615, 285);
     txtPass->setEchoMode(QLineEdit::Password);
     // The mask character is "*" whatever the style would draw.
     txtPass->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     Command1 = Place(MakeButton(fraMessage, QStringLiteral("Print"), QStringLiteral("Print log")),
                      5280, 2160, 975, 375);
-    Label3 = Place(MakeLabel(fraMessage, QStringLiteral("Server:"), QStringLiteral("Server label")),
-                   240, 2280, 615, 255);
-    txtServer =
-        Place(MakeTextBox(fraMessage, QStringLiteral("SMTP server")), 1080, 2280, 3615, 285);
-    Label6 = Place(MakeLabel(fraMessage, QStringLiteral("Vormant - one message, every reply"),
-                             QStringLiteral("About Vormant")),
+    Label3 = Place(MakeLabel(fraMessage, QStringLiteral("&Server:")), 240, 2280, 615, 255);
+    txtServer = Place(MakeTextBox(fraMessage, QStringLiteral("Server"),
+                                  QStringLiteral("Host name of the SMTP server")),
+                      1080, 2280, 3615, 285);
+    Label6 = Place(MakeLabel(fraMessage, QStringLiteral("Vormant - one message, every reply")),
                    1080, 2640, 3015, 255);
     SetColours(Label6, QPalette::Window, Colors::ButtonFace, QPalette::WindowText,
                Colors::ButtonShadow);
 
-    lblStatus = Place(MakeLabel(this, QStringLiteral(" Status"), QStringLiteral("Status")), 120,
-                      3240, 6735, 255);
+    lblStatus = Place(MakeLabel(this, QStringLiteral(" S&tatus")), 120, 3240, 6735, 255);
+    lblStatus->setAccessibleName(QStringLiteral("Status")); // the blank is only a margin
     lblStatus->setAutoFillBackground(true);
     SetColours(lblStatus, QPalette::Window, Colors::Black, QPalette::WindowText, Colors::White);
 
     rtbStatus = Place(new StatusLog(this), 120, 3480, 6735, 4215);
     rtbStatus->setAccessibleName(QStringLiteral("Status log"));
-    rtbStatus->setFocusPolicy(Qt::ClickFocus); // not a tab stop
+    // Not a tab stop; Alt+T of its caption bar reaches it from the keyboard,
+    // to read the notes and hints of a failed run line by line.
+    rtbStatus->setFocusPolicy(Qt::ClickFocus);
     SetColours(rtbStatus, QPalette::Base, Colors::DarkBlue, QPalette::Text, Colors::White);
 
+    // Each caption labels its control for assistive technology, and Alt with
+    // the letter after "&" moves the focus there. The letter is not
+    // underlined (CaptionStyle): a caption reads exactly as its text.
+    auto *captionStyle = new CaptionStyle(this);
+    for (const auto &[caption, control] : {std::pair<QLabel *, QWidget *>{Label5, txtMessage},
+                                           {Label4, txtEmail},
+                                           {Label1, txtUser},
+                                           {Label2, txtPass},
+                                           {Label3, txtServer},
+                                           {lblStatus, rtbStatus}}) {
+        caption->setBuddy(control);
+        caption->setStyle(captionStyle);
+    }
+
     // Below the bottom edge of the fixed-size client area: it takes the focus
-    // from a clicked button and is never seen.
+    // from a clicked button and is never seen, so it is neither a tab stop
+    // nor shown to assistive technology.
     txtOver = Place(new QLineEdit(QStringLiteral("Text1"), this), 6840, 9000, 150, 285);
     txtOver->setAccessibleName(QStringLiteral("Focus parking"));
+    txtOver->setFocusPolicy(Qt::ClickFocus);
+    AccessibilityBus::LeaveOut(txtOver);
 
     tmrEmail = new QTimer(this);
     tmrEmail->setInterval(0);
@@ -137,8 +163,7 @@ void frmMain::SetTabOrder()
     setTabOrder(txtPass, txtServer);
     setTabOrder(txtServer, cmdTest);
     setTabOrder(cmdTest, cmdExit);
-    setTabOrder(cmdExit, txtOver);
-    setTabOrder(txtOver, Command1);
+    setTabOrder(cmdExit, Command1);
     setTabOrder(Command1, txtMessage);
     txtMessage->setFocus();
 }

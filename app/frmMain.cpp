@@ -1,10 +1,14 @@
 #include "app/frmMain.h"
 
+#include "app/AccessibleForm.h"
 #include "engine/modQuendel_EmailClient.h"
+#include "platform/AccessibilityBus.h"
 #include "printing/modPrinter.h"
 
 frmMain::frmMain(QWidget *parent) : QWidget(parent)
 {
+    AccessibilityBus::Guard();
+    InstallAccessibleForm();
     CreateControls();
     SetTabOrder();
     RouteEvents();
