@@ -310,9 +310,9 @@ void tst_Hints::choice_data()
          "421 4.7.28 users from spam, mail sent from your IP address has been temporarily "
          "rate limited. - gsmtp",
          rateLimit},
-        {"Gmail 4.7.0, unusual rate", Stage::RcptTo,
-         "421-4.7.0 [192.0.2.5] Our system has detected an unusual rate of\r\n"
-         "421-4.7.0 unsolicited mail originating from your IP address. - gsmtp",
+        {"Gmail 4.7.0, \"unusual rate\" over two lines", Stage::RcptTo,
+         "421-4.7.0 [192.0.2.5      15] Our system has detected an unusual\r\n"
+         "421-4.7.0 rate of unsolicited mail originating from your IP address. - gsmtp",
          rateLimit},
         {"Microsoft 365 4.7.500", Stage::RcptTo,
          "451 4.7.500 Server busy. Please try again later from [192.0.2.5]. (AS761)", rateLimit},
