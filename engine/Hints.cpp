@@ -45,6 +45,12 @@ enum class Cause {
     MailHosts,
     ServerNameIsMailDomain,
     NoMailAccepted,
+    Unauthenticated,
+    PasswordLoginsOff,
+    AppPasswordRequired,
+    TokenRefused,
+    AddressRefused,
+    RateLimited,
 };
 
 // Every hint's text, in one place. %-arguments: %1 the host typed (an IPv6
@@ -160,6 +166,29 @@ const Entry Table[] = {
                     "%2; type one of them as the server.")},
     {Cause::NoMailAccepted,
      QStringLiteral("%1 accepts no mail at all: its MX record says so (a null MX).")},
+    {Cause::Unauthenticated,
+     QStringLiteral("the receiver refuses mail that the sender's domain does not vouch for "
+                    "(DMARC, SPF, DKIM): test through the sender's own submission server, "
+                    "type it with port 587 or 465 and log in with your mail address.")},
+    {Cause::PasswordLoginsOff,
+     QStringLiteral("the server takes no password for this mailbox (basic authentication is "
+                    "switched off): paste an OAuth 2.0 access token for the mailbox in Pass, or "
+                    "ask its administrator to turn on authenticated SMTP (SMTP AUTH) for it.")},
+    {Cause::AppPasswordRequired,
+     QStringLiteral("the account has 2-Step Verification and takes no ordinary password here: "
+                    "make an app password in the account's security settings and paste it in "
+                    "Pass, or paste an OAuth 2.0 access token.")},
+    {Cause::TokenRefused,
+     QStringLiteral("an access token lasts about an hour and must be issued for the mailbox of "
+                    "the user name with the scope for mail (the scope the server names): get a "
+                    "new token and paste it in Pass.")},
+    {Cause::AddressRefused,
+     QStringLiteral("the server refuses this computer's address, not the message (a block list, "
+                    "or an address without a name in DNS): test from a network it accepts, or "
+                    "log in on %1:587.")},
+    {Cause::RateLimited,
+     QStringLiteral("the server takes no more mail from this computer's address for now (a rate "
+                    "limit, often for a whole network): wait, and test again later.")},
 };
 
 QString TextOf(Cause cause)
@@ -228,6 +257,70 @@ Cause AfterConnectionFailure(const Evidence &e)
     return Cause::None;
 }
 
+// A reply's text, its lines joined without their codes: words that a
+// multi-line reply breaks over two lines are found all the same.
+QString ReplyWords(const QString &reply)
+{
+    static const QRegularExpression lineStart(
+        QStringLiteral("(^|\\r?\\n)\\d{3}[ -]([245]\\.\\d{1,3}\\.\\d{1,3} )?"));
+    return QString(reply).replace(lineStart, QStringLiteral(" ")).simplified();
+}
+
+// Enhanced codes (RFC 3463) by which large providers name their refusals.
+bool IsBannedAddressCode(const QString &enhanced)
+{
+    // Microsoft: 5.7.606 to 5.7.649 "banned sending IP", 5.7.708 "traffic
+    // not accepted from this IP".
+    static const QRegularExpression banned(
+        QStringLiteral("^5\\.7\\.(6(0[6-9]|[1-3]\\d|4[0-9])|708)$"));
+    return banned.match(enhanced).hasMatch();
+}
+
+// What a filtering receiver or a large provider refuses, whatever was sent:
+// this computer's address, its rate, or mail its sender's domain does not
+// vouch for. Their words are the same at every step.
+Cause ByReceiversPolicy(const Evidence &e, const QString &enhanced)
+{
+    const QString text = ReplyWords(e.reply);
+    // Gmail 4.7.28 and 4.7.0 "unusual rate", Microsoft 4.7.500 "server busy".
+    if (enhanced == u"4.7.28" || enhanced == u"4.7.500" ||
+        (enhanced.startsWith(QStringLiteral("4.7.")) &&
+         Says(text, {QStringLiteral("unusual rate")})))
+        return Cause::RateLimited;
+    // Block lists (Postfix "blocked using", Spamhaus, Microsoft's own), and
+    // Postfix's check of the client's name in DNS.
+    if (IsBannedAddressCode(enhanced) ||
+        Says(text, {QStringLiteral("blocked using"), QStringLiteral("listed at"),
+                    QStringLiteral("spamhaus"), QStringLiteral("on our block list"),
+                    QStringLiteral("cannot find your hostname"),
+                    QStringLiteral("cannot find your reverse hostname")}))
+        return Cause::AddressRefused;
+    // Gmail 5.7.26 and 5.7.27, Microsoft 5.7.509, OpenDMARC's "rejected by
+    // DMARC policy".
+    if (enhanced == u"5.7.26" || enhanced == u"5.7.27" || enhanced == u"5.7.509" ||
+        Says(text, {QStringLiteral("DMARC")}))
+        return Cause::Unauthenticated;
+    return Cause::None;
+}
+
+// The credentials refused: by their kind where the words say it.
+Cause AtCredentials(const Evidence &e, const QString &code, const QString &enhanced)
+{
+    const QString text = ReplyWords(e.reply);
+    // Microsoft 365 535 5.7.139 "basic authentication is disabled",
+    // "SmtpClientAuthentication is disabled for the Mailbox".
+    if (enhanced == u"5.7.139" ||
+        Says(text, {QStringLiteral("basic authentication is disabled"),
+                    QStringLiteral("SmtpClientAuthentication is disabled")}))
+        return Cause::PasswordLoginsOff;
+    if (e.tokenLogin)
+        return code.startsWith(u'5') ? Cause::TokenRefused : Cause::None;
+    // Gmail 534-5.7.9 "Application-specific password required".
+    if (enhanced == u"5.7.9" || Says(text, {QStringLiteral("application-specific password")}))
+        return Cause::AppPasswordRequired;
+    return code == u"535" || enhanced == u"5.7.8" ? Cause::LoginRefused : Cause::None;
+}
+
 Cause AtAuthCommand(const Evidence &e, const QString &code, const QString &enhanced)
 {
     // Must issue STARTTLS first; encryption required (RFC 4954, 6).
@@ -292,6 +385,8 @@ Cause AfterRefusal(const Evidence &e)
 {
     const QString code = e.reply.left(3);
     const QString enhanced = EnhancedCode(e.reply);
+    if (const Cause cause = ByReceiversPolicy(e, enhanced); cause != Cause::None)
+        return cause;
     switch (e.stage) {
     case Stage::Greeting:
         return code == u"554" || enhanced.startsWith(QStringLiteral("5.7."))
@@ -302,7 +397,7 @@ Cause AfterRefusal(const Evidence &e)
     case Stage::AuthCommand:
         return AtAuthCommand(e, code, enhanced);
     case Stage::Credentials:
-        return code == u"535" || enhanced == u"5.7.8" ? Cause::LoginRefused : Cause::None;
+        return AtCredentials(e, code, enhanced);
     case Stage::MailFrom:
         return AtMailFrom(e, code, enhanced);
     case Stage::RcptTo:

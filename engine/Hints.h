@@ -53,6 +53,7 @@ struct Evidence
     std::int32_t port = 25;
     QString recipient;            // the recipient as typed
     bool loggedIn = false;        // the server accepted the login (235)
+    bool tokenLogin = false;      // the login was with an OAuth 2.0 access token
     bool encrypted = false;       // the connection is encrypted
     bool authOffered = true;      // the last EHLO reply offered AUTH (true when unknown)
     bool domainIsServers = false; // the recipient's domain is the server's own name

@@ -3,35 +3,27 @@
 #include "engine/MessageBody.h"
 #include "engine/MessageText.h"
 
-#include <QHostAddress>
-
 namespace {
 const QString CRLF = QStringLiteral("\r\n");
 // Who the message is from, and the local part of its address when no login
 // address stands for the sender.
 const QString SenderName = QStringLiteral("Vormant");
 const QString SenderLocalPart = QStringLiteral("Admin");
+// The domain of that address: one that can never publish a policy nor belong
+// to anyone (RFC 2606, RFC 6761). Any real domain here, the recipient's above
+// all, makes the test message impersonate it, and receivers that enforce the
+// domain's DMARC policy refuse it.
+const QString SenderDomain = QStringLiteral("vormant.invalid");
 
 QString Header(const QString &name, const QString &value)
 {
     return name + QStringLiteral(": ") + value + CRLF;
 }
-
-bool IsAddress(const QString &host)
-{
-    return !QHostAddress(host).isNull();
-}
 } // namespace
 
 QString MessageDomain(const MessageFields &fields)
 {
-    if (!fields.sender.isEmpty())
-        return AsciiDomain(DomainPart(fields.sender));
-    const QString recipientDomain = AsciiDomain(DomainPart(fields.recipient));
-    if (!recipientDomain.isEmpty())
-        return recipientDomain;
-    return IsAddress(fields.serverName) || fields.serverName.isEmpty() ? QStringLiteral("localhost")
-                                                                       : fields.serverName;
+    return fields.sender.isEmpty() ? SenderDomain : AsciiDomain(DomainPart(fields.sender));
 }
 
 QString MessageData(const MessageFields &fields)

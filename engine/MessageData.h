@@ -6,9 +6,8 @@
 // What the message says and to whom; MessageData writes it out.
 struct MessageFields
 {
-    QString recipient;  // as typed, blanks trimmed
-    QString sender;     // the reverse-path of MAIL FROM; empty for the null one
-    QString serverName; // the server as connected to, ASCII form
+    QString recipient; // as typed, blanks trimmed
+    QString sender;    // the reverse-path of MAIL FROM; empty for the null one
     QString subject;
     QString text; // the body, its first line the stamp
     QDateTime date;
@@ -19,7 +18,7 @@ struct MessageFields
 // MIME of RFC 2045), a blank line, the body, and the end-of-data line.
 QString MessageData(const MessageFields &fields);
 
-// The domain the message speaks for in From and Message-ID: the sender's,
-// else the recipient's, else the server's name; a domain name in every case,
-// since servers that check headers refuse an address without one.
+// The domain the message speaks for in From and Message-ID: the sender's, else
+// a reserved domain that is nobody's; a domain name in every case, since
+// servers that check headers refuse an address without one.
 QString MessageDomain(const MessageFields &fields);

@@ -47,6 +47,9 @@ const auto RefusedGreeting = QStringLiteral("The server refused the session in i
 const auto RefusedLogin =
     QStringLiteral("The server did not accept the user name or password (%1).");
 const auto RefusedCommand = QStringLiteral("The server refused %1 (%2).");
+const auto RefusedToken = QStringLiteral("The server did not accept the access token (%1).");
+const auto RefusedTokenSaying =
+    QStringLiteral("The server did not accept the access token (%1): its error says %2.");
 const auto FailedWaiting = QStringLiteral("The test failed waiting for the reply to %1.");
 const auto EncryptedTrusted = QStringLiteral(
     "Encrypted with %1 (%2). Certificate for %3, issued by %4, valid until %5: trusted for %6.");
@@ -86,6 +89,8 @@ const auto StartTls = QStringLiteral("STARTTLS");
 const auto Helo = QStringLiteral("HELO");
 const auto AuthLogin = QStringLiteral("AUTH LOGIN");
 const auto AuthPlain = QStringLiteral("AUTH PLAIN");
+const auto AuthXoauth2 = QStringLiteral("AUTH XOAUTH2");
+const auto AuthOAuthBearer = QStringLiteral("AUTH OAUTHBEARER");
 const auto UserName = QStringLiteral("the user name");
 const auto Password = QStringLiteral("the password");
 const auto MailFrom = QStringLiteral("MAIL FROM");
@@ -192,6 +197,16 @@ QString AuthPlainName()
     return Text::AuthPlain;
 }
 
+QString TokenLoginName(const QString &mechanism)
+{
+    return mechanism == u"OAUTHBEARER" ? Text::AuthOAuthBearer : Text::AuthXoauth2;
+}
+
+bool IsTokenLogin(const QString &label)
+{
+    return label == Text::AuthXoauth2 || label == Text::AuthOAuthBearer;
+}
+
 void Connected(const QString &address, std::int32_t port, const QString &hostTyped)
 {
     // An address typed as the server needs no second mention.
@@ -257,12 +272,17 @@ void Refused(const QString &code)
     const bool credentials = (code == u"535" && g_lastCommand != Text::AuthLogin) ||
                              g_lastCommand == Text::UserName || g_lastCommand == Text::Password ||
                              g_lastCommand == Text::AuthPlain;
-    if (AwaitingGreeting())
+    if (AwaitingGreeting()) {
         Note(FillText(Text::RefusedGreeting, {code}));
-    else if (credentials)
+    } else if (IsTokenLogin(g_lastCommand)) {
+        const QString error = RunEvidence::TokenError();
+        Note(FillText(error.isEmpty() ? Text::RefusedToken : Text::RefusedTokenSaying,
+                      {code, error}));
+    } else if (credentials) {
         Note(FillText(Text::RefusedLogin, {code}));
-    else
+    } else {
         Note(FillText(Text::RefusedCommand, {g_lastCommand, code}));
+    }
     RunEvidence::HintAfter(Hints::Event::Refused);
 }
 

@@ -10,7 +10,8 @@
 
 // The tool's own notes in the log: one cyan line each, between or after the
 // lines of the dialogue, saying what happened where the server's replies do
-// not. A note never quotes what a server sent beyond a reply's code.
+// not. A note never quotes what a server sent beyond a reply's code, except
+// the error it gives for an access token, which no reply line shows readably.
 namespace Notes {
 
 // What was last sent, as a note names it ("RCPT TO", "the password"); empty
@@ -21,6 +22,10 @@ QString LastCommand();
 QString CommandName(std::int32_t step);
 // How notes name AUTH PLAIN, which carries the user name and password along.
 QString AuthPlainName();
+// How notes name the login with an access token by this mechanism ("AUTH
+// XOAUTH2"), and whether a name is one of those.
+QString TokenLoginName(const QString &mechanism);
+bool IsTokenLogin(const QString &label);
 
 // The connection is made: which address and port were reached.
 void Connected(const QString &address, std::int32_t port, const QString &hostTyped);

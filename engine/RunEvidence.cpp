@@ -1,5 +1,6 @@
 #include "engine/RunEvidence.h"
 
+#include "engine/AccessToken.h"
 #include "engine/MxLookup.h"
 #include "engine/Notes.h"
 #include "engine/RunInput.h"
@@ -21,6 +22,7 @@ struct Seen
     QString greetingHost;
     QString certificateName;
     QString lastReply;
+    QString tokenError;
 };
 Seen Slot;
 QElapsedTimer ReplyClock;
@@ -36,8 +38,8 @@ Hints::Stage StageOf(const QString &command)
         return Stage::Hello;
     if (command == u"STARTTLS")
         return Stage::StartTls;
-    // AUTH PLAIN carries the credentials with the command itself.
-    if (command.startsWith(QStringLiteral("AUTH PLAIN")))
+    // AUTH PLAIN and the token logins carry the credentials with the command.
+    if (command.startsWith(QStringLiteral("AUTH PLAIN")) || Notes::IsTokenLogin(command))
         return Stage::Credentials;
     if (command.startsWith(QStringLiteral("AUTH")))
         return Stage::AuthCommand;
@@ -82,6 +84,7 @@ Hints::Evidence EvidenceOf(Hints::Event event)
     evidence.port = server.port;
     evidence.recipient = Recipient();
     evidence.loggedIn = Slot.loggedIn;
+    evidence.tokenLogin = Notes::IsTokenLogin(Notes::LastCommand());
     evidence.encrypted = Slot.encrypted;
     evidence.authOffered = Slot.authOffered;
     const QString domain = Hints::DomainOf(evidence.recipient);
@@ -129,6 +132,8 @@ void ReplyLogged(const QString &reply)
         Slot.authOffered = OffersAuth(reply);
     if (code == u"235")
         Slot.loggedIn = true;
+    if (code == u"334" && Notes::IsTokenLogin(command))
+        Slot.tokenError = AccessToken::ErrorOf(reply);
     Slot.lastReply = reply;
 
     const qint64 waited = ReplyClock.isValid() ? ReplyClock.elapsed() : 0;
@@ -148,6 +153,11 @@ void Encrypted(const TlsReport &report)
         HintAfter(Hints::Event::CertificateOtherName);
     else if (report.trust == TlsReport::Trust::UnknownIssuer)
         HintAfter(Hints::Event::CertificateUnknownIssuer);
+}
+
+QString TokenError()
+{
+    return Slot.tokenError;
 }
 
 void HintAfter(Hints::Event event, const QString &errorText)

@@ -22,6 +22,9 @@ void StartReplyClock();
 void ReplyLogged(const QString &reply);
 // The TLS handshake has finished.
 void Encrypted(const TlsReport &report);
+// The error the server gave for an access token in its 334 challenge, as
+// notes quote it; empty when it gave none that could be read.
+QString TokenError();
 
 // The hint for what the log has just noted, if the evidence points to a
 // cause; the MX lookups that would explain it start too.

@@ -1,3 +1,4 @@
+#include "engine/AccessToken.h"
 #include "engine/MessageData.h"
 #include "engine/MessageText.h"
 #include "engine/Notes.h"
@@ -130,11 +131,9 @@ bool NeedsUtf8(std::int16_t Index)
 
 void SendMessage(std::int16_t Index)
 {
-    SocketElement &socket = Module1::Sockets()(Index);
     MessageFields fields;
     fields.recipient = Recipient(Index);
     fields.sender = Sender();
-    fields.serverName = socket.RemoteHost;
     fields.subject = MailSubject;
     fields.text = QStringLiteral("Test Message Sent: ") + DateText() + QStringLiteral("-") +
                   TimeText() + u'\n' + MailBody + u'\n';
@@ -162,13 +161,48 @@ template <typename Note> void GiveUp(std::int16_t Index, Note note)
     EndDialogue(Index);
 }
 
-// The login the EHLO reply allows (RFC 4954): AUTH LOGIN when it is listed
-// or no AUTH line says otherwise; AUTH PLAIN with the credentials in its
-// initial response (RFC 4616) when only that is; else the run ends.
-// Returns false when nothing was sent.
+// An access token in Pass, with the mechanism in the initial response; the
+// token stays out of the log as a password does.
+void SendTokenLogin(std::int16_t Index, const QString &mechanism)
+{
+    const SocketElement &socket = Module1::Sockets()(Index);
+    const QString response = mechanism == u"OAUTHBEARER"
+                                 ? AccessToken::OAuthBearerResponse(SmtpUser, socket.RemoteHost,
+                                                                    socket.RemotePort, SmtpPass)
+                                 : AccessToken::Xoauth2Response(SmtpUser, SmtpPass);
+    const QString command = QStringLiteral("AUTH ") + mechanism + u' ';
+    LogText(Colors::White, command + PasswordMask + CRLF);
+    Send(Index, command + Base64Encode(response) + CRLF);
+    if (!socket.IsEncrypted())
+        Notes::PasswordUnencrypted();
+    Notes::SetLastCommand(Notes::TokenLoginName(mechanism));
+    SmtpStep = Step::TokenLogin;
+}
+
+// The mechanism for an access token: the standard one where offered.
+QString TokenMechanism(const std::optional<QStringList> &offered)
+{
+    if (!offered || !AccessToken::IsAccessToken(SmtpPass))
+        return {};
+    for (const QString &mechanism : {QStringLiteral("OAUTHBEARER"), QStringLiteral("XOAUTH2")}) {
+        if (offered->contains(mechanism))
+            return mechanism;
+    }
+    return {};
+}
+
+// The login the EHLO reply allows (RFC 4954): an access token where a
+// mechanism for it is offered; AUTH LOGIN when it is listed or no AUTH line
+// says otherwise; AUTH PLAIN with the credentials in its initial response
+// (RFC 4616) when only that is; else the run ends. Returns false when nothing
+// was sent.
 bool SendAuth(std::int16_t Index)
 {
     const std::optional<QStringList> offered = AuthMechanisms(GreetingReply);
+    if (const QString mechanism = TokenMechanism(offered); !mechanism.isEmpty()) {
+        SendTokenLogin(Index, mechanism);
+        return true;
+    }
     if (!offered || offered->contains(QStringLiteral("LOGIN"))) {
         Command(Index, QStringLiteral("AUTH LOGIN") + CRLF);
         Notes::SetLastCommand(Notes::CommandName(Step::AuthLogin));
@@ -268,6 +302,27 @@ void SendStepCommand(std::int16_t Index)
     StartReplyDeadline(SmtpStep == Step::Quit ? DataReplyTimeoutMs : ReplyTimeoutMs);
 }
 
+// The answer to a login with an access token. A 334 carries the server's
+// error; the client answers as the mechanism wants (XOAUTH2 an empty line,
+// OAUTHBEARER a lone ^A, RFC 7628 3.2.3), and the refusal follows. Any
+// other accepted reply is the login's success.
+void AnswerTokenLogin(std::int16_t Index, const QString &code)
+{
+    if (code != u"334") {
+        SmtpStep = Step::MailFrom;
+        SendStepCommand(Index);
+        return;
+    }
+    const QString label = Notes::LastCommand();
+    Command(Index, (label == Notes::TokenLoginName(QStringLiteral("OAUTHBEARER"))
+                        ? Base64Encode(QString(QChar(0x01)))
+                        : QString()) +
+                       CRLF);
+    Notes::SetLastCommand(label);
+    SmtpStep = Step::TokenRefused;
+    StartReplyDeadline(ReplyTimeoutMs);
+}
+
 // EHLO refused by a server without extensions: greet with HELO instead and go
 // on as after any greeting.
 void FallBackToHelo(std::int16_t Index)
@@ -336,7 +391,9 @@ void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
         else if (SmtpStep != Step::QuitSent)
             Notes::MoreThanOneReply();
         EndDialogue(Index);
-    } else if (SmtpStep == Step::QuitSent || !IsAccepted(code)) {
+    } else if (SmtpStep == Step::QuitSent || SmtpStep == Step::TokenRefused || !IsAccepted(code)) {
+        // After a token's error only a refusal can come; anything else is
+        // no login either.
         if (SmtpStep == Step::AuthLogin && EhloSent && RefusesEhlo(code)) {
             FallBackToHelo(Index);
             return;
@@ -344,6 +401,8 @@ void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
         if (SmtpStep != Step::QuitSent)
             NoteRefusal(Index, code);
         EndDialogue(Index);
+    } else if (SmtpStep == Step::TokenLogin) {
+        AnswerTokenLogin(Index, code);
     } else if (SmtpStep == Step::StartTls) {
         // Only 220 agrees to start TLS.
         if (code == u"220") {

@@ -31,6 +31,11 @@ constexpr std::int32_t QuitSent = 9;
 // EHLO again, whose reply then leads to AUTH LOGIN.
 constexpr std::int32_t StartTls = 10;
 constexpr std::int32_t Handshake = 11;
+// Beside it too, a login with an access token: its AUTH sent, a 235 leads to
+// MAIL FROM; the 334 with the server's error is answered so that the server
+// can end the exchange with its refusal, the only reply still awaited.
+constexpr std::int32_t TokenLogin = 12;
+constexpr std::int32_t TokenRefused = 13;
 } // namespace Step
 
 // Slots are numbered 1 to MaxSlots, each owning the socket element of its number.

@@ -14,9 +14,9 @@ QByteArray Message(const QString &to, const QByteArray &bodyOnWire)
 {
     const qsizetype at = to.indexOf(u'@');
     const QByteArray local = to.left(at).toUtf8();
-    const QByteArray domain = to.mid(at + 1).toUtf8();
-    return "Date: <date>\r\nFrom: Vormant <Admin@" + domain + ">\r\nTo: " + local + " <" +
-           to.toUtf8() + ">\r\nSubject: Vormant\r\nMessage-ID: <<id>@" + domain +
+    return "Date: <date>\r\nFrom: Vormant <Admin@vormant.invalid>\r\nTo: " + local + " <" +
+           to.toUtf8() +
+           ">\r\nSubject: Vormant\r\nMessage-ID: <<id>@vormant.invalid"
            ">\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=UTF-8\r\n"
            "Content-Transfer-Encoding: 7bit\r\n\r\n" +
            StampMarker + "<stamp>\r\n" + bodyOnWire + "\r\n\r\n.\r\n";

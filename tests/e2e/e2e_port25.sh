@@ -99,8 +99,8 @@ grep -qx "ok $(printf tester | od -An -tx1 | tr -d ' \n') $(printf secret | od -
 mapfile -t lines < <(tr -d '\r' <"$work/mail/1.eml")
 # Each expected line is a pattern: the date and the Message-ID differ from run to run.
 expected=("Date: [MTWFS][a-z][a-z], [0-3][0-9] [A-Z][a-z][a-z] 20[0-9][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [+-][0-9][0-9][0-9][0-9]"
-          "From: Vormant <Admin@example.com>" "To: bob <bob@example.com>" "Subject: Vormant"
-          "Message-ID: <?*@example.com>" "MIME-Version: 1.0"
+          "From: Vormant <Admin@vormant.invalid>" "To: bob <bob@example.com>" "Subject: Vormant"
+          "Message-ID: <?*@vormant.invalid>" "MIME-Version: 1.0"
           "Content-Type: text/plain; charset=UTF-8" "Content-Transfer-Encoding: 7bit" ""
           "Test Message Sent: ?*-?*" "Hello from the end-to-end test" "")
 [ ${#lines[@]} -eq ${#expected[@]} ] || fail "message has ${#lines[@]} lines: $(cat -A "$work/mail/1.eml")"

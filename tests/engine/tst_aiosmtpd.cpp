@@ -25,6 +25,8 @@ private slots:
     void runsOneAfterAnother();
     void tlsLogins_data();
     void tlsLogins();
+    void tokenLogins_data();
+    void tokenLogins();
 };
 
 Q_DECLARE_METATYPE(SmtpSink::Tls)
@@ -169,11 +171,8 @@ void tst_Aiosmtpd::deliveries()
     const QString stamp = Expect::DateTimeIn(content);
     QVERIFY2(stamp == stampBefore || stamp == stampAfter, qPrintable(stamp));
     // The server keeps the data without its end-of-data line.
-    // From: the login address, else Admin at the recipient's domain, else at
-    // "localhost" (the server was given as an address).
-    const QString from = !sender.isEmpty()      ? sender
-                         : email.contains(u'@') ? MessageShape::AdminAt(email)
-                                                : QStringLiteral("Admin@localhost");
+    // From: the login address, else Admin at a domain that is nobody's.
+    const QString from = sender.isEmpty() ? QString::fromLatin1(MessageShape::Admin) : sender;
     QByteArray expected =
         MessageShape::Expected(toHeader.toUtf8(), from.toUtf8(), stamp.toUtf8(), storedBody);
     expected.chop(3);
@@ -216,7 +215,9 @@ double SpamScore(const QString &file)
 
 // What a mail program and a spam filter make of the message as the server
 // stored it: every header parses, the body decodes to the text typed, and
-// nothing about it looks like spam.
+// nothing about it looks like spam. The server enforces the DMARC policy
+// p=reject of the recipient's domain, as a receiver that tests its own domain
+// does: a message that claims to be from there is refused.
 void tst_Aiosmtpd::readBack_data()
 {
     QTest::addColumn<QString>("user");
@@ -225,16 +226,19 @@ void tst_Aiosmtpd::readBack_data()
     QTest::addColumn<QString>("fromDomain");
 
     QTest::newRow("ASCII text") << QString() << QStringLiteral("Hello") << "Admin"
-                                << "example.com";
+                                << "vormant.invalid";
     QTest::newRow("text beyond ASCII")
         << QString() << QStringLiteral("Gr\u00FC\u00DFe aus K\u00F6ln \u2713\n.dot") << "Admin"
-        << "example.com";
+        << "vormant.invalid";
     QTest::newRow("a line of 1,200 characters")
         << QString() << QString(1200, u'x') + QStringLiteral("\n") + QString(999, u'.') << "Admin"
-        << "example.com";
+        << "vormant.invalid";
     QTest::newRow("login address")
         << QStringLiteral("alice@example.org") << QStringLiteral("Hello") << "alice"
         << "example.org";
+    QTest::newRow("login that is not an address")
+        << QStringLiteral("tester") << QStringLiteral("Hello") << "Admin"
+        << "vormant.invalid";
 }
 
 void tst_Aiosmtpd::readBack()
@@ -247,6 +251,7 @@ void tst_Aiosmtpd::readBack()
     SmtpSink::Options options;
     if (!user.isEmpty())
         options.user = user;
+    options.dmarcReject = QStringList{QStringLiteral("example.com")};
     SmtpSink sink(options);
     QVERIFY2(sink.startError().isEmpty(), qPrintable(sink.startError()));
     EngineRun run;
@@ -257,6 +262,7 @@ void tst_Aiosmtpd::readBack()
         run.fill(body, QStringLiteral("bob@example.com"), user, pass, sink.address());
         run.clickTest();
         QVERIFY(run.waitForRunEnd());
+        QCOMPARE(run.logLines().last(), Expect::TookNote);
         QCOMPARE(sink.messageCount(), number);
 
         const QJsonObject message = ReadBack(sink.contentFile(number));
@@ -424,6 +430,83 @@ void tst_Aiosmtpd::tlsLogins()
                                 .arg(boxes == Sent ? QStringLiteral("ok") : QStringLiteral("fail"),
                                      Hex(QStringLiteral("tester")), Hex(password));
     QCOMPARE(sink.authAttempts(), (QStringList{attempt, attempt}));
+}
+
+// A JSON Web Token as Microsoft issues them for mail, of their length; only
+// its header must be what it says.
+QString Jwt(char fill)
+{
+    const QByteArray header =
+        QByteArray(R"({"typ":"JWT","alg":"RS256","kid":"x"})")
+            .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+    return QString::fromLatin1(header + '.' + QByteArray(1200, fill) + '.' + QByteArray(342, fill));
+}
+
+// Logins with an OAuth 2.0 access token where the server offers XOAUTH2, as
+// Gmail and Microsoft 365 do (a password there: tst_login).
+void tst_Aiosmtpd::tokenLogins_data()
+{
+    QTest::addColumn<QString>("pass");
+    QTest::addColumn<QStringList>("exchange"); // the log from the AUTH command on
+    QTest::addColumn<QString>("attempt");      // the server's auth.log line
+
+    const QString tester = Hex(QStringLiteral("tester"));
+    const QStringList tokenSent{QStringLiteral("W:AUTH XOAUTH2 ********"), Expect::PlainLoginNote,
+                                Expect::PlainLoginHint};
+    QTest::newRow("token accepted")
+        << Jwt('a') << tokenSent + AuthAccepted + ClosingLog(QStringLiteral("bob@example.com"))
+        << QStringLiteral("xoauth2 ok %1 ").arg(tester);
+    // The error comes as Base64 JSON in a 334; the client's empty line lets the
+    // server end with its refusal.
+    QTest::newRow("token refused")
+        << Jwt('b')
+        << tokenSent +
+               QStringList{
+                   QStringLiteral("Y:334 eyJzdGF0dXMiOiAiNDAxIiwgInNjaGVtZXMiOiAiYmVhcmVyIiwg"
+                                  "InNjb3BlIjogImh0dHBzOi8vbWFpbC5nb29nbGUuY29tLyJ9"),
+                   QString(),
+                   QString(),
+                   QStringLiteral("Y:535 5.7.8 Username and Password not accepted."),
+                   QString(),
+                   QStringLiteral("W:QUIT"),
+                   QStringLiteral("C:The server did not accept the access token (535): "
+                                  "its error says status \"401\", scope "
+                                  "\"https://mail.google.com/\"."),
+                   QStringLiteral("C:Hint: an access token lasts about an hour and must "
+                                  "be issued for the mailbox of the user name with the "
+                                  "scope for mail (the scope the server names): get a new "
+                                  "token and paste it in Pass.")}
+        << QStringLiteral("xoauth2 fail %1 ").arg(tester);
+}
+
+void tst_Aiosmtpd::tokenLogins()
+{
+    QFETCH(QString, pass);
+    QFETCH(QStringList, exchange);
+    QFETCH(QString, attempt);
+
+    SmtpSink::Options options;
+    options.xoauth2Token = Jwt('a');
+    SmtpSink sink(options);
+    QVERIFY2(sink.startError().isEmpty(), qPrintable(sink.startError()));
+    EngineRun run;
+    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), QStringLiteral("tester"),
+             pass, sink.address());
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd());
+
+    QStringList expected = OpeningLog(QStringLiteral("tester")).mid(0, 12);
+    expected[9] = QStringLiteral("Y:250-AUTH LOGIN PLAIN XOAUTH2");
+    QCOMPARE(run.logLines(), expected + exchange);
+    QCOMPARE(run.boxTexts(), exchange.last() == Expect::TookNote ? Sent : Failed);
+    QCOMPARE(sink.authAttempts(), QStringList{attempt});
+    // Neither the token nor the Base64 of anything that holds it is logged.
+    const QString log = run.logText();
+    const QString response = QStringLiteral("user=tester\x01"
+                                            "auth=Bearer ") +
+                             pass + QStringLiteral("\x01\x01");
+    QVERIFY(!log.contains(pass.left(40)));
+    QVERIFY(!log.contains(QString::fromLatin1(response.toUtf8().toBase64().left(40))));
 }
 
 QTEST_MAIN(tst_Aiosmtpd)

@@ -247,6 +247,90 @@ void tst_Hints::choice_data()
     // Slow replies.
     QTest::newRow("slow RCPT: nothing known")
         << Base(Event::SlowReply, Stage::RcptTo) << "" << false;
+
+    // Filtering receivers and large providers, whatever was sent last, in
+    // their own words (OpenDMARC's source, Google's and Microsoft's pages).
+    const QString unauthenticated = QStringLiteral("the sender's domain does not vouch for");
+    const QString addressRefused =
+        QStringLiteral("refuses this computer's address, not the message");
+    const QString rateLimit = QStringLiteral("(a rate limit, often for a whole network)");
+    const struct
+    {
+        const char *name;
+        Stage stage;
+        const char *reply;
+        QString hint;
+    } byReceiver[] = {
+        {"OpenDMARC", Stage::Message, "550 5.7.1 rejected by DMARC policy for example.com",
+         unauthenticated},
+        {"Gmail 5.7.26", Stage::Message,
+         "550-5.7.26 Unauthenticated email from example.com is not accepted due to\r\n"
+         "550-5.7.26 domain's DMARC policy. Please contact the administrator of\r\n"
+         "550 5.7.26 example.com domain if this was a legitimate mail. - gsmtp",
+         unauthenticated},
+        {"Gmail 5.7.1, DMARC on a later line", Stage::Message,
+         "550-5.7.1 Unauthenticated email from example.com is not accepted due\r\n"
+         "550-5.7.1 to domain's DMARC policy. Please contact the administrator of\r\n"
+         "550 5.7.1 example.com domain if this was a legitimate mail. - gsmtp",
+         unauthenticated},
+        {"Gmail 5.7.27", Stage::Message, "550 5.7.27 - gsmtp", unauthenticated},
+        {"Microsoft 365 5.7.509", Stage::Message,
+         "550 5.7.509 Access denied, sending domain example.com does not pass DMARC "
+         "verification and has a DMARC policy of reject.",
+         unauthenticated},
+        {"Postfix, a block list at RCPT", Stage::RcptTo,
+         "554 5.7.1 Service unavailable; Client host [192.0.2.5] blocked using "
+         "zen.spamhaus.org; https://www.spamhaus.org/query/ip/192.0.2.5",
+         addressRefused},
+        {"Postfix, a block list in the greeting", Stage::Greeting,
+         "554 5.7.1 Service unavailable; Client host [192.0.2.5] blocked using zen.spamhaus.org",
+         addressRefused},
+        {"Postfix, no name for the address", Stage::RcptTo,
+         "450 4.7.25 Client host rejected: cannot find your hostname, [192.0.2.5]", addressRefused},
+        {"Postfix, no reverse name", Stage::MailFrom,
+         "450 4.7.25 Client host rejected: cannot find your reverse hostname, [192.0.2.5]",
+         addressRefused},
+        {"Microsoft 365 5.7.606", Stage::RcptTo,
+         "550 5.7.606 Access denied, banned sending IP [192.0.2.5]. To request removal from "
+         "this list please visit https://sender.office.com/ and follow the directions.",
+         addressRefused},
+        {"Microsoft 365 5.7.649", Stage::MailFrom,
+         "550 5.7.649 Access denied, banned sending IP [192.0.2.5].", addressRefused},
+        {"Microsoft 365 5.7.708", Stage::MailFrom,
+         "550 5.7.708 Access denied, traffic not accepted from this IP.", addressRefused},
+        {"Outlook.com, the network on its block list", Stage::MailFrom,
+         "550 5.7.1 Unfortunately, messages from [192.0.2.5] weren't sent. Please contact your "
+         "Internet service provider since part of their network is on our block list (S3150).",
+         addressRefused},
+        {"Microsoft 365 5.7.650 is no ban of the address", Stage::MailFrom, "550 5.7.650 x",
+         QString()},
+        {"Gmail 4.7.28", Stage::Message,
+         "421-4.7.28 [192.0.2.5] Our system has detected an unusual rate of\r\n"
+         "421-4.7.28 unsolicited mail originating from your IP address. To protect our\r\n"
+         "421 4.7.28 users from spam, mail sent from your IP address has been temporarily "
+         "rate limited. - gsmtp",
+         rateLimit},
+        {"Gmail 4.7.0, \"unusual rate\" over two lines", Stage::RcptTo,
+         "421-4.7.0 [192.0.2.5      15] Our system has detected an unusual\r\n"
+         "421-4.7.0 rate of unsolicited mail originating from your IP address. - gsmtp",
+         rateLimit},
+        {"Microsoft 365 4.7.500", Stage::RcptTo,
+         "451 4.7.500 Server busy. Please try again later from [192.0.2.5]. (AS761)", rateLimit},
+        // The credentials: password logins switched off, an app password wanted.
+        {"Microsoft 365, basic authentication disabled", Stage::Credentials,
+         "535 5.7.139 Authentication unsuccessful, basic authentication is disabled.",
+         "basic authentication is switched off"},
+        {"Microsoft 365, SMTP AUTH disabled for the mailbox", Stage::Credentials,
+         "535 5.7.139 Authentication unsuccessful, SmtpClientAuthentication is disabled for the "
+         "Mailbox. Visit https://aka.ms/smtp_auth_disabled for more information.",
+         "or ask its administrator to turn on authenticated SMTP (SMTP AUTH) for it."},
+        {"Gmail 5.7.9", Stage::Credentials,
+         "534-5.7.9 Application-specific password required. For more information, go to\r\n"
+         "534 5.7.9  https://support.google.com/mail/?p=InvalidSecondFactor - gsmtp",
+         "make an app password in the account's security settings and paste it in Pass"},
+    };
+    for (const auto &[name, stage, reply, hint] : byReceiver)
+        QTest::newRow(name) << Base(Event::Refused, stage, reply) << hint << false;
 }
 
 void tst_Hints::choice()

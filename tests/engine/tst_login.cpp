@@ -22,6 +22,8 @@ private slots:
     void credentials();
     void ehloGreeting_data();
     void ehloGreeting();
+    void tokenLogins_data();
+    void tokenLogins();
 
 private:
     // A dialogue that goes astray waits for a reply the script never sends:
@@ -225,6 +227,117 @@ void tst_Login::ehloGreeting()
     QVERIFY(!run.logText().contains(QStringLiteral("AHVzZXIAc2VjcmV0")));
     if (commands.size() > 1 && commands.at(1).startsWith("AUTH PLAIN"))
         QVERIFY(log.contains(QStringLiteral("W:AUTH PLAIN ********")));
+}
+
+namespace {
+// A JSON Web Token (header {"alg":"RS256","typ":"JWT"}) and a Google access token.
+const QString Jwt = QStringLiteral("eyJhbGciOiJSUzI1NiIsInR5cCI6IkpXVCJ9.eyJzdWIiOiJ1c2VyIn0.c2ln");
+const QString GoogleToken = QStringLiteral("ya29.a0AfB_byDq3x-Tk7Vz9Qw2Lm8Np4Rs6Ut1Wv");
+} // namespace
+
+// An OAuth 2.0 access token in Pass logs in by a mechanism made for it where
+// the EHLO reply offers one (OAUTHBEARER first, RFC 7628); anything else in
+// Pass logs in as before. "{oauthbearer}" in a command stands for the Base64
+// of the RFC 7628 response for this server's port.
+void tst_Login::tokenLogins_data()
+{
+    QTest::addColumn<QString>("pass");
+    QTest::addColumn<Script>("login"); // the server's turns from the EHLO reply to the login's end
+    QTest::addColumn<Commands>("commands"); // after EHLO, before MAIL FROM or QUIT
+    QTest::addColumn<QStringList>("end");   // the log's last lines
+
+    using S = ScriptedServer;
+    const auto ehlo = [](const QByteArray &mechanisms) {
+        return S::Say("250-scripted\r\n250-AUTH " + mechanisms + "\r\n250 HELP\r\n");
+    };
+    const Turn accepted = S::Say("235 2.7.0 Accepted\r\n");
+    const QStringList sent{Expect::TookNote};
+    const auto base64 = [](const QString &text) { return text.toUtf8().toBase64(); };
+
+    QTest::newRow("OAUTHBEARER before XOAUTH2, a JSON Web Token")
+        << Jwt << Script{ehlo("LOGIN PLAIN XOAUTH2 OAUTHBEARER"), accepted}
+        << Commands{"AUTH OAUTHBEARER {oauthbearer}"} << sent;
+    QTest::newRow("XOAUTH2 only (Microsoft 365), a Google token")
+        << GoogleToken << Script{ehlo("LOGIN XOAUTH2"), accepted}
+        << Commands{"AUTH XOAUTH2 " + base64("user=user\x01"
+                                             "auth=Bearer " +
+                                             GoogleToken + "\x01\x01")}
+        << sent;
+    // The error as RFC 7628 3.2.2 shows it; OAUTHBEARER's answer to it is ^A.
+    QTest::newRow("OAUTHBEARER, token refused")
+        << Jwt
+        << Script{ehlo("OAUTHBEARER"),
+                  S::Say("334 " +
+                         QByteArray(R"({"status":"invalid_token","scope":"example_scope",)"
+                                    R"("openid-configuration":"https://example.com/.well-known/)"
+                                    R"(openid-configuration"})")
+                             .toBase64() +
+                         "\r\n"),
+                  S::Say("535 5.7.8 Authentication credentials invalid\r\n")}
+        << Commands{"AUTH OAUTHBEARER {oauthbearer}", "AQ==", "QUIT"}
+        << QStringList{QStringLiteral("C:The server did not accept the access token (535): its "
+                                      "error says status \"invalid_token\", scope "
+                                      "\"example_scope\"."),
+                       QStringLiteral("C:Hint: an access token lasts about an hour and must be "
+                                      "issued for the mailbox of the user name with the scope for "
+                                      "mail (the scope the server names): get a new token and "
+                                      "paste it in Pass.")};
+    // Three parts joined by dots whose first is no JSON header: a password.
+    QTest::newRow("a password of three dotted parts")
+        << QStringLiteral("john.doe.1985")
+        << Script{ehlo("LOGIN XOAUTH2"), S::Say("334 VXNlcm5hbWU6\r\n"),
+                  S::Say("334 UGFzc3dvcmQ6\r\n"), accepted}
+        << Commands{"AUTH LOGIN", "dXNlcg==", base64(QStringLiteral("john.doe.1985"))} << sent;
+    QTest::newRow("a token where no mechanism for it is offered")
+        << Jwt << Script{ehlo("PLAIN"), accepted}
+        << Commands{"AUTH PLAIN " + base64(QChar(0) + QStringLiteral("user") + QChar(0) + Jwt)}
+        << sent;
+}
+
+void tst_Login::tokenLogins()
+{
+    QFETCH(QString, pass);
+    QFETCH(Script, login);
+    QFETCH(Commands, commands);
+    QFETCH(QStringList, end);
+
+    using S = ScriptedServer;
+    const bool sends = end == QStringList{Expect::TookNote};
+    ScriptedServer server(
+        Script{S::Say("220 scripted\r\n")} + login +
+        (sends ? Script{S::Say("250 ok\r\n"), S::Say("250 ok\r\n"), S::Say("354 go on\r\n"),
+                        S::Say("250 queued\r\n"), S::Say("221 bye\r\n")}
+               : Script{}));
+    EngineRun run;
+    run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), QStringLiteral("user"),
+             pass, server.address());
+    run.clickTest();
+    QVERIFY(run.waitForRunEnd());
+
+    const QByteArray oauthBearer = QStringLiteral("n,a=user,\x01host=127.0.0.1\x01port=%1\x01"
+                                                  "auth=Bearer %2\x01\x01")
+                                       .arg(server.port())
+                                       .arg(pass)
+                                       .toUtf8()
+                                       .toBase64();
+    for (QByteArray &command : commands)
+        command.replace("{oauthbearer}", oauthBearer);
+    const Commands mail{"MAIL FROM:<>", "RCPT TO:<bob@example.com>", "DATA", "QUIT"};
+    QCOMPARE(server.commands(),
+             Commands{"EHLO [127.0.0.1]"} + commands + (sends ? mail : Commands{}));
+    QCOMPARE(run.boxTexts(), sends ? Sent : Failed);
+    const QStringList log = run.logLines();
+    QCOMPARE(log.mid(log.size() - end.size()), end);
+    // The login's line is masked, and nothing of the token is in the log.
+    const QByteArray auth = commands.first();
+    QVERIFY(log.contains(QStringLiteral("W:") +
+                         QString::fromLatin1(auth.left(auth.indexOf(' ', 5))) +
+                         QStringLiteral(" ********")) ||
+            auth == "AUTH LOGIN");
+    const QString text = run.logText();
+    QVERIFY(!text.contains(pass));
+    if (auth.count(' ') == 2)
+        QVERIFY(!text.contains(QString::fromLatin1(auth.mid(auth.lastIndexOf(' ') + 1))));
 }
 
 QTEST_MAIN(tst_Login)

@@ -46,8 +46,8 @@ QStringList ExpectedLog(const QStringList &items)
 
 QByteArray ExpectedData(const QString &address, const QByteArray &bodyOnWire)
 {
-    return MessageShape::Expected(MessageShape::ToHeader(address), MessageShape::AdminAt(address),
-                                  "<stamp>", bodyOnWire);
+    return MessageShape::Expected(MessageShape::ToHeader(address), MessageShape::Admin, "<stamp>",
+                                  bodyOnWire);
 }
 
 QByteArray ExpectedWire(const QList<QByteArray> &commands, const QByteArray &data)

@@ -48,8 +48,8 @@ inline QString DateTimeIn(const QByteArray &data)
 // and Message-ID masked (compare with MessageShape::Masked of what was sent).
 inline QByteArray MessageData(const QString &to, const QString &stamp, const QByteArray &wireBody)
 {
-    return MessageShape::Expected(MessageShape::ToHeader(to), MessageShape::AdminAt(to),
-                                  stamp.toUtf8(), wireBody);
+    return MessageShape::Expected(MessageShape::ToHeader(to), MessageShape::Admin, stamp.toUtf8(),
+                                  wireBody);
 }
 
 // Every turn of a script sent in pieces of size bytes, delayMs apart.

@@ -41,15 +41,14 @@ inline QByteArray Expected(const QByteArray &toHeader, const QByteArray &from,
            encoding + "\r\n\r\nTest Message Sent: " + stamp + "\r\n" + wireBody + "\r\n\r\n.\r\n";
 }
 
-// The To header and From address of a plain recipient such as
-// "bob@example.com": "bob <bob@example.com>" and "Admin@example.com".
+// The From address of a message sent without a login address.
+inline const QByteArray Admin = "Admin@vormant.invalid";
+
+// The To header of a plain recipient such as "bob@example.com":
+// "bob <bob@example.com>".
 inline QByteArray ToHeader(const QString &address)
 {
     return address.left(address.indexOf(u'@')).toUtf8() + " <" + address.toUtf8() + ">";
-}
-inline QByteArray AdminAt(const QString &address)
-{
-    return "Admin@" + address.mid(address.indexOf(u'@') + 1).toUtf8();
 }
 
 } // namespace MessageShape

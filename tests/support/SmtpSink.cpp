@@ -30,6 +30,10 @@ SmtpSink::SmtpSink(const Options &options) : m_host(options.host)
                                                    : QStringLiteral("implicit"))
                   << QStringLiteral("--cert") << options.certificateFile << QStringLiteral("--key")
                   << options.keyFile;
+    for (const QString &domain : options.dmarcReject)
+        arguments << QStringLiteral("--dmarc-reject") << domain;
+    if (!options.xoauth2Token.isEmpty())
+        arguments << QStringLiteral("--xoauth2") << options.xoauth2Token;
     m_process.start(Python, arguments);
     if (!m_process.waitForStarted(StartTimeoutMs)) {
         m_startError = QStringLiteral("cannot start %1: %2").arg(Python, m_process.errorString());

@@ -27,6 +27,10 @@ public:
         Tls tls = Tls::None;
         QString certificateFile; // PEM, for StartTls and Implicit
         QString keyFile;
+        // Domains whose DMARC policy the server enforces on the From header.
+        QStringList dmarcReject;
+        // Non-empty: AUTH XOAUTH2 is offered and takes this access token.
+        QString xoauth2Token;
     };
 
     explicit SmtpSink(const Options &options);

@@ -6,7 +6,12 @@ its own that refuses the recipient, for the picture of a failed run. With
 --tls, the server (aiosmtpd again) requires STARTTLS before the login, with a
 self-signed certificate made for the run: the picture of the TLS report.
 
-usage: screenshot.py path/to/vormant path/to/screenshot.png [--refused | --tls]"""
+With --all in place of the picture's path, it takes all three into a
+directory, under the names the README and docs/USAGE.md show them by, so that
+the pictures are remade together whenever the log changes.
+
+usage: screenshot.py path/to/vormant path/to/screenshot.png [--refused | --tls]
+       screenshot.py path/to/vormant --all path/to/docs"""
 
 import os
 import tempfile
@@ -138,7 +143,17 @@ def take(session, binary, target, mode=None):
         spool.cleanup()
 
 
+# The pictures of --all: file name and mode.
+PICTURES = (("screenshot.png", None), ("failed-run.png", "--refused"), ("tls-run.png", "--tls"))
+
+
 def main():
+    if len(sys.argv) == 4 and sys.argv[2] == "--all":
+        for name, mode in PICTURES:
+            # Each picture from a window of its own on a display of its own.
+            with Session() as session:
+                take(session, sys.argv[1], os.path.join(sys.argv[3], name), mode)
+        return
     check(len(sys.argv) == 3 or (len(sys.argv) == 4 and sys.argv[3] in ("--refused", "--tls")),
           __doc__)
     with Session() as session:
