@@ -3,6 +3,7 @@
 #include "app/AccessibleForm.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/AccessibilityBus.h"
+#include "platform/UntrappedError.h"
 #include "printing/modPrinter.h"
 
 frmMain::frmMain(QWidget *parent) : QWidget(parent)
@@ -14,22 +15,28 @@ frmMain::frmMain(QWidget *parent) : QWidget(parent)
     RouteEvents();
 }
 
+namespace {
+// The handler of an event, called inside Trapped.
+template <typename... Args> auto Routed(frmMain *form, void (frmMain::*handler)(Args...))
+{
+    return [form, handler](Args... args) { Trapped([&] { (form->*handler)(args...); }); };
+}
+} // namespace
+
 void frmMain::RouteEvents()
 {
-    connect(cmdTest, &QPushButton::clicked, this, &frmMain::cmdTest_Click);
-    connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
-    connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
-    connect(tmrEmail, &QTimer::timeout, this, &frmMain::tmrEmail_Timer);
-    connect(EmailSock, &SocketArray::Connect, this, &frmMain::EmailSock_Connect);
-    connect(EmailSock, &SocketArray::Encrypted, this, &frmMain::EmailSock_Encrypted);
-    connect(EmailSock, &SocketArray::Close, this, &frmMain::EmailSock_Close);
-    connect(EmailSock, &SocketArray::Error, this, &frmMain::EmailSock_Error);
+    connect(cmdTest, &QPushButton::clicked, this, Routed(this, &frmMain::cmdTest_Click));
+    connect(cmdExit, &QPushButton::clicked, this, Routed(this, &frmMain::cmdExit_Click));
+    connect(Command1, &QPushButton::clicked, this, Routed(this, &frmMain::Command1_Click));
+    connect(tmrEmail, &QTimer::timeout, this, Routed(this, &frmMain::tmrEmail_Timer));
+    connect(EmailSock, &SocketArray::Connect, this, Routed(this, &frmMain::EmailSock_Connect));
+    connect(EmailSock, &SocketArray::Encrypted, this, Routed(this, &frmMain::EmailSock_Encrypted));
+    connect(EmailSock, &SocketArray::Close, this, Routed(this, &frmMain::EmailSock_Close));
+    connect(EmailSock, &SocketArray::Error, this, Routed(this, &frmMain::EmailSock_Error));
     connect(EmailSock, &SocketArray::DataArrival, this,
-            [this](std::int16_t Index, std::int32_t) { EmailSock_DataArrival(Index); });
+            Routed(this, &frmMain::EmailSock_DataArrival));
     connect(EmailSock, &SocketArray::SendProgress, this,
-            [this](std::int16_t Index, std::int32_t bytesSent, std::int32_t) {
-                EmailSock_SendProgress(Index, bytesSent);
-            });
+            Routed(this, &frmMain::EmailSock_SendProgress));
 }
 
 void frmMain::Command1_Click()

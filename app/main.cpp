@@ -1,17 +1,14 @@
-#include "app/Application.h"
 #include "app/Module1.h"
 #include "platform/UntrappedError.h"
 
+#include <QApplication>
+
 int main(int argc, char *argv[])
 {
-    Application app(argc, argv);
-    Application::setApplicationName(QStringLiteral("Vormant"));
-    Application::setApplicationDisplayName(QStringLiteral("Vormant"));
-    Application::setDesktopFileName(QStringLiteral("vormant"));
-    try {
-        Module1::Main();
-    } catch (...) {
-        ReportUntrappedError(std::current_exception());
-    }
-    return Application::exec();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vormant"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Vormant"));
+    QApplication::setDesktopFileName(QStringLiteral("vormant"));
+    Trapped(Module1::Main);
+    return QApplication::exec();
 }

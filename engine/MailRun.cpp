@@ -6,6 +6,7 @@
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/LogControl.h"
 #include "platform/SocketArray.h"
+#include "platform/UntrappedError.h"
 #include "util/Checked16.h"
 #include "util/Colors.h"
 #include "util/Pause.h"
@@ -154,8 +155,10 @@ void UnloadSockets()
 void CheckOutcomeSoon()
 {
     QTimer::singleShot(0, &Module1::MonitorTimer(), [] {
-        if (Module1::MonitorTimer().isActive())
-            MonitorTick();
+        Trapped([] {
+            if (Module1::MonitorTimer().isActive())
+                MonitorTick();
+        });
     });
 }
 

@@ -4,6 +4,7 @@
 #include "engine/Notes.h"
 #include "engine/WindowControls.h"
 #include "engine/modQuendel_EmailClient.h"
+#include "platform/UntrappedError.h"
 
 #include <QDnsLookup>
 #include <QList>
@@ -40,7 +41,7 @@ QTimer *DeadlineTimer()
     if (!timer) {
         timer = new QTimer(&Module1::MonitorTimer());
         timer->setSingleShot(true);
-        QObject::connect(timer, &QTimer::timeout, timer, [] { Finish(); });
+        QObject::connect(timer, &QTimer::timeout, timer, [] { Trapped(Finish); });
         QObject::connect(timer, &QObject::destroyed, [] { Lookups.clear(); });
     }
     return timer;
@@ -104,7 +105,7 @@ void Start(const QString &domain, Subject subject, const QString &serverHost)
     auto *dns = new QDnsLookup(QDnsLookup::MX, name, &Module1::MonitorTimer());
     if (!Settings().nameserver.isNull())
         dns->setNameserver(Settings().nameserver);
-    QObject::connect(dns, &QDnsLookup::finished, dns, [dns] { Answered(dns); });
+    QObject::connect(dns, &QDnsLookup::finished, dns, [dns] { Trapped([dns] { Answered(dns); }); });
     Lookups << Lookup{dns, domain, subject, serverHost, false, {}};
     if (!DeadlineTimer()->isActive())
         DeadlineTimer()->start(Settings().deadlineMs);

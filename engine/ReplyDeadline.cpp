@@ -2,6 +2,7 @@
 
 #include "engine/WindowControls.h"
 #include "engine/modQuendel_EmailClient.h"
+#include "platform/UntrappedError.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -15,7 +16,7 @@ QTimer *DeadlineTimer()
         timer = new QTimer(&Module1::MonitorTimer());
         timer->setSingleShot(true);
         QObject::connect(timer, &QTimer::timeout, timer,
-                         [] { modQuendel_EmailClient::OnReplyTimeout(); });
+                         [] { Trapped(modQuendel_EmailClient::OnReplyTimeout); });
     }
     return timer;
 }

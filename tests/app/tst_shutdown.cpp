@@ -1,6 +1,5 @@
 #include "platform/TcpPeer.h"
 
-#include "app/Application.h"
 #include "app/frmMain.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/MessageBox.h"
@@ -148,8 +147,8 @@ void tst_ShutDown::releasesAWaitingRun()
 
 // An error that the routine Qt called does not trap, whatever kind of event
 // called it, ends in the run-time error box and the end of the program; it
-// never unwinds through the event loop. The window here is not the engine's
-// window, so the engine's first reach for it raises error 91.
+// never unwinds through Qt (which would end the test in std::terminate). The window here is not the
+// engine's window, so the engine's first reach for it raises error 91.
 void tst_ShutDown::untrappedErrorEndsTheProgram_data()
 {
     QTest::addColumn<Trigger>("trigger");
@@ -193,13 +192,5 @@ void tst_ShutDown::untrappedErrorEndsTheProgram()
     window->tmrEmail->stop();
 }
 
-// The program's own application object, which is where an untrapped error is
-// caught.
-int main(int argc, char *argv[])
-{
-    Application app(argc, argv);
-    tst_ShutDown test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(tst_ShutDown)
 #include "tst_shutdown.moc"
