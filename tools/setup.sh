@@ -34,14 +34,16 @@ phase_start() { phase_began=$(now); }
 phase_end() { phase_took "$1" $(($(now) - phase_began)); }
 phase_took() { phases+=("$(printf '%-44s %4d s' "$1" "$2")"); }
 
-# install_missing LIST: the packages of tools/debian-packages-LIST.txt that
-# are not installed yet.
+# install_missing LIST...: the packages of tools/debian-packages-LIST.txt
+# that are not installed yet.
 install_missing() {
-    local wanted missing=()
-    wanted=$(grep -v -E '^\s*(#|$)' "$top/tools/debian-packages-$1.txt")
-    for pkg in $wanted; do
-        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
-            missing+=("$pkg")
+    local list wanted missing=()
+    for list in "$@"; do
+        wanted=$(grep -v -E '^\s*(#|$)' "$top/tools/debian-packages-$list.txt")
+        for pkg in $wanted; do
+            dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
+                missing+=("$pkg")
+        done
     done
     if [ ${#missing[@]} -gt 0 ]; then
         echo "Installing: ${missing[*]}"
@@ -74,10 +76,10 @@ fi
 # The test run. Two builds: the program with its tests and benchmarks by gcc,
 # and one by clang with AddressSanitizer and UndefinedBehaviorSanitizer that
 # serves both the second pass of the suite and the reply fuzzer (its
-# libraries also carry the fuzzer's coverage). The gcc build goes on while
-# the test tools install; the fuzzer, one process, starts as soon as its
-# target is built and runs beside the rest, and the two passes of the suite,
-# which mostly wait on sockets and timers, run side by side.
+# libraries also carry the fuzzer's coverage). The fuzzer, one process, is
+# built first and runs beside all the rest: the install of the test tools,
+# the builds, and the two passes of the suite side by side, which mostly wait
+# on sockets and timers.
 checked=${VORMANT_SANITIZE_BUILD_DIR:-$build/sanitize}
 logs=$(mktemp -d)
 background=()
@@ -110,40 +112,42 @@ wait_logged() {
     return "$rc"
 }
 
+all_began=$(now)
 phase_start
-install_missing run
-phase_end "Debian packages: building and running"
+install_missing run sanitizers
+phase_end "Debian packages: to build, and clang"
 if [ "$(id -u)" -ne 0 ]; then sudo -v; fi # the test tools install in the background
 run_logged packages install_missing test
 
+# -O2 as in a release, which runs the fuzzer half as long again as -O1 for
+# the same time to build; it is a debug build all the same, with the checks of
+# Qt's own headers. Line tables are all the sanitizers' reports need.
 phase_start
 configure_main
-cmake --build "$build" -j "$jobs"
-phase_end "gcc build (beside the install of the test tools)"
+cmake -S "$top" -B "$checked" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=Debug \
+    "-DCMAKE_CXX_FLAGS_DEBUG=-O2 -gline-tables-only" -DVORMANT_SANITIZE=ON -DVORMANT_FUZZ=ON \
+    -DVORMANT_BENCH=OFF -DVORMANT_WERROR="$werror" >/dev/null
+cmake --build "$checked" -j "$jobs" --target fuzz_replies
+phase_end "Configure both, clang build: the fuzzer"
+
+run_logged fuzz bash "$top/tools/test-steps/fuzz.sh" "$checked"
 
 phase_start
-wait_logged packages "Debian packages: the tests' tools" || {
+cmake --build "$build" -j "$jobs"
+phase_end "gcc build: program, tests, benchmarks"
+
+phase_start
+cmake --build "$checked" -j "$jobs"
+phase_end "clang build: the tests"
+
+phase_start
+wait_logged packages "Debian packages: the test tools (beside)" || {
     cat "$logs/packages.log"
     echo "Installing the test tools failed." >&2
     exit 1
 }
 grep -v -E '^(Selecting|Preparing|Unpacking|Setting up|Processing|\(Reading)' "$logs/packages.log" || true
-phase_end "waiting for that install"
-
-# -O1 runs the fuzzer and the tests several times faster than -O0, and the
-# sanitizers recommend it; line tables are all their reports need.
-phase_start
-cmake -S "$top" -B "$checked" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=Debug \
-    "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -gline-tables-only" -DVORMANT_SANITIZE=ON -DVORMANT_FUZZ=ON \
-    -DVORMANT_BENCH=OFF -DVORMANT_WERROR="$werror" >/dev/null
-cmake --build "$checked" -j "$jobs" --target fuzz_replies
-phase_end "clang build: the fuzzer"
-
-run_logged fuzz bash "$top/tools/test-steps/fuzz.sh" "$checked"
-
-phase_start
-cmake --build "$checked" -j "$jobs"
-phase_end "clang build: the tests (beside the fuzzer)"
+phase_end "Waiting for them"
 
 phase_start
 run_logged sanitize bash "$top/tools/test-steps/sanitize.sh" "$checked"
@@ -156,8 +160,9 @@ sanitize_status=0
 wait_logged sanitize "Tests under the sanitizers (beside them)" || sanitize_status=$?
 fuzz_status=0
 wait_logged fuzz "Fuzzer (beside the rest)" || fuzz_status=$?
-phase_end "Tests and the rest of the fuzzer"
 background=()
+phase_end "Tests and the rest of the fuzzer"
+phase_took "In all" $(($(now) - all_began))
 
 echo
 echo "== The suite again, under AddressSanitizer and UndefinedBehaviorSanitizer"
