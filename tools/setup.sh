@@ -119,9 +119,10 @@ phase_end "Debian packages: to build, and clang"
 if [ "$(id -u)" -ne 0 ]; then sudo -v; fi # the test tools install in the background
 run_logged packages install_missing test
 
-# -O2 as in a release, which runs the fuzzer half as long again as -O1 for
-# the same time to build; it is a debug build all the same, with the checks of
-# Qt's own headers. Line tables are all the sanitizers' reports need.
+# -O2 as in a release, for the fuzzer, whose runs take more time than any
+# other check (-O1 took about as long to build); it is a debug build all the
+# same, with the checks of Qt's own headers. Line tables are all the
+# sanitizers' reports need.
 phase_start
 configure_main
 cmake -S "$top" -B "$checked" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=Debug \
