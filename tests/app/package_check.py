@@ -120,7 +120,7 @@ def main():
     for tool, package in (("lintian", "lintian"), ("appstreamcli", "appstream"),
                           ("desktop-file-validate", "desktop-file-utils"), ("file", "file")):
         if not shutil.which(tool):
-            print(f"FAIL: {tool} is missing: install {package} (tools/debian-packages.txt)",
+            print(f"FAIL: {tool} is missing: install {package} (tools/debian-packages-test.txt)",
                   file=sys.stderr)
             return 1
     arch = subprocess.run(["dpkg", "--print-architecture"], capture_output=True,

@@ -1,19 +1,14 @@
 #!/usr/bin/env bash
-# Builds the reply fuzzer with clang and runs it for a bounded number of
-# executions over the corpus kept in fuzz/corpus. A broken invariant, a crash
-# or a sanitizer finding fails the step and leaves the input that caused it in
-# the build directory.
+# tools/test-steps/fuzz.sh BUILD_DIR
+# Runs the reply fuzzer of the sanitizer build (tools/setup.sh test makes it)
+# for a bounded number of executions over the corpus kept in fuzz/corpus. A
+# broken invariant, a crash or a sanitizer finding fails the step and leaves
+# the input that caused it in the build directory.
 set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-build=${VORMANT_FUZZ_BUILD_DIR:-${VORMANT_BUILD_DIR:-$top/build}/fuzz}
-jobs=$(nproc 2>/dev/null || echo 2)
+build=${1:?usage: $0 BUILD_DIR}
 runs=${VORMANT_FUZZ_RUNS:-200000}
-
-echo "== Fuzzer build in $build"
-cmake -S "$top" -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVORMANT_FUZZ=ON -DBUILD_TESTING=OFF -DVORMANT_BENCH=OFF >/dev/null
-cmake --build "$build" -j "$jobs" --target fuzz_replies
 
 # What the fuzzer finds on its way goes to a scratch directory: the corpus in
 # the repository changes only when someone merges finds into it on purpose.
@@ -27,7 +22,7 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$top/tools/lsan-suppressions.txt:print_suppressions=0
 
 echo "== Fuzzing the reply framing and the dialogue: $runs runs"
-# The progress lines of each new find are left out of the CI log.
+# The progress lines of each new find are left out of the log.
 {
     rc=0
     "$build/fuzz/fuzz_replies" -runs="$runs" -max_len=4096 -max_total_time=1200 \
