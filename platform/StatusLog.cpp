@@ -1,5 +1,6 @@
 #include "platform/StatusLog.h"
 
+#include "platform/ThemeColor.h"
 #include "util/Colors.h"
 
 #include <QScrollBar>

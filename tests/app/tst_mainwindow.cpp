@@ -2,6 +2,7 @@
 #include "app/frmMain.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramEnd.h"
+#include "platform/ThemeColor.h"
 #include "util/Colors.h"
 
 #include <QAccessible>

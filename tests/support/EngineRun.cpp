@@ -147,7 +147,7 @@ bool EngineRun::windowUnlocked() const
     if (!m_headless->TestEnabled())
         return false;
     for (const auto field : WindowControls::Fields) {
-        if (!m_headless->FieldEnabled(field) || m_headless->FieldBackColor(field) != Colors::White)
+        if (!m_headless->FieldEnabled(field) || m_headless->FieldShownLocked(field))
             return false;
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/StatusLog.h"
+#include "platform/ThemeColor.h"
 #include "util/Colors.h"
 
 #include <QTextBlock>
