@@ -23,11 +23,13 @@ public:
         // SetText, which the log shows in its plain colour.
         std::optional<std::uint32_t> colour;
         QString text;
+        std::uint32_t mark = 0; // the mark of the line's first character
     };
 
     void SetText(const QString &text) override;
     void SetSelColor(std::uint32_t colour) override { m_selColor = colour; }
-    void InsertText(const QString &text) override;
+    void InsertText(const QString &text) override { InsertMarkedText(text, 0); }
+    void InsertMarkedText(const QString &text, std::uint32_t mark) override;
     QString Text() const override;
     void HoldInsertions() override { m_holding = true; }
     void InsertHeld() override;
@@ -40,6 +42,7 @@ private:
     {
         std::optional<std::uint32_t> colour;
         QString text;
+        std::uint32_t mark = 0;
     };
     QList<Piece> m_pieces;
     QList<Piece> m_held;
