@@ -8,6 +8,7 @@
 #include "engine/WindowControls.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/LogControl.h"
+#include "platform/Services.h"
 #include "platform/SocketArray.h"
 #include "util/Base64.h"
 #include "util/Colors.h"
@@ -135,9 +136,12 @@ void SendMessage(std::int16_t Index)
     fields.recipient = Recipient(Index);
     fields.sender = Sender();
     fields.subject = MailSubject;
-    fields.text = QStringLiteral("Test Message Sent: ") + DateText() + QStringLiteral("-") +
-                  TimeText() + u'\n' + MailBody + u'\n';
-    fields.date = QDateTime::currentDateTime();
+    // One reading of the clock: the stamp and the Date header name one moment,
+    // even across midnight.
+    const QDateTime now = Services::InUse().Now();
+    fields.text = QStringLiteral("Test Message Sent: ") + DateText(now.date()) +
+                  QStringLiteral("-") + TimeText(now.time()) + u'\n' + MailBody + u'\n';
+    fields.date = now;
     fields.uniqueId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     // The log shows the subject and the end of the data, not the whole text.
     LogText(Colors::White, QStringLiteral("Subject: ") + MailSubject + CRLF);

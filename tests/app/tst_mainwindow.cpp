@@ -1,7 +1,6 @@
 #include "app/Module1.h"
 #include "app/frmMain.h"
-#include "platform/MessageBox.h"
-#include "platform/ProgramEnd.h"
+#include "support/TestServices.h"
 #include "util/Colors.h"
 
 #include <QAccessible>
@@ -46,6 +45,7 @@ private slots:
     void typedTextReadsOnADarkDesktop();
 
 private:
+    TestServices services;
     frmMain *window = nullptr;
     QHash<QString, QWidget *> controls;
 };
@@ -122,10 +122,10 @@ QPalette DarkPalette()
 void tst_MainWindow::initTestCase()
 {
     // Nothing here may end the test program or wait on a modal box.
-    SetProgramEndHandler([] { QFAIL("the window ended the program"); });
-    SetMsgBoxHandler([](const QString &text, int, const QString &) {
-        QFAIL(qPrintable(QStringLiteral("unexpected message box: ") + text));
-    });
+    services.atProgramEnd = [] { QFAIL("the window ended the program"); };
+    services.whileBoxOpen = [](const TestServices::Box &box) {
+        QFAIL(qPrintable(QStringLiteral("unexpected message box: ") + box.text));
+    };
 }
 
 void tst_MainWindow::init()
