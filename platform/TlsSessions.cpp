@@ -10,15 +10,15 @@ QString TlsSessions::KeyOf(const Server &server)
 const QSslConfiguration &TlsSessions::Base()
 {
     const QSslConfiguration current = QSslConfiguration::defaultConfiguration();
-    if (m_base.isNull() || current != m_madeFrom) {
+    if (!m_base || current != *m_madeFrom) {
         m_madeFrom = current;
         m_base = current;
-        m_base.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        m_base->setPeerVerifyMode(QSslSocket::VerifyPeer);
         // Qt keeps a session for reuse only when it may persist it.
-        m_base.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+        m_base->setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
         m_sessions.clear(); // their reports were made against the old trust
     }
-    return m_base;
+    return *m_base;
 }
 
 QSslConfiguration TlsSessions::ConfigurationFor(const Server &server)

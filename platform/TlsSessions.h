@@ -7,6 +7,7 @@
 #include <QSslConfiguration>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 // The TLS settings of every handshake, made once rather than for each
 // connection, and the sessions servers have granted: a later test against the
@@ -55,7 +56,7 @@ private:
     QHash<QString, Kept> m_sessions;
     // Made when the first handshake needs it, and again only when the
     // process's default configuration changes (another set of trusted
-    // certificates).
-    QSslConfiguration m_madeFrom;
-    QSslConfiguration m_base;
+    // certificates); not before, since making one loads the TLS library.
+    std::optional<QSslConfiguration> m_madeFrom;
+    std::optional<QSslConfiguration> m_base;
 };
