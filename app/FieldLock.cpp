@@ -1,4 +1,5 @@
 #include "app/frmMain.h"
+#include "platform/ThemeColor.h"
 #include "util/Colors.h"
 
 namespace {

@@ -2,6 +2,7 @@
 #include "app/Twips.h"
 #include "app/frmMain.h"
 #include "platform/AccessibilityBus.h"
+#include "platform/ThemeColor.h"
 #include "util/Colors.h"
 
 #include <QApplication>

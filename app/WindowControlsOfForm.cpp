@@ -1,4 +1,5 @@
 #include "app/frmMain.h"
+#include "util/Colors.h"
 
 // The window's side of WindowControls: each operation on the one control it names.
 
@@ -34,9 +35,11 @@ void frmMain::SetFieldEnabled(Field field, bool enabled)
     Box(field)->setEnabled(enabled);
 }
 
-void frmMain::SetFieldBackColor(Field field, std::uint32_t colour)
+// A locked field takes the colour of a button face, as the desktop's theme has
+// it, so that it looks grey; an open one is white.
+void frmMain::ShowFieldLocked(Field field, bool locked)
 {
-    SetBackColor(Box(field), colour);
+    SetBackColor(Box(field), locked ? Colors::ButtonFace : Colors::White);
 }
 
 void frmMain::SetTestEnabled(bool enabled)

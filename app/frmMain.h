@@ -54,7 +54,7 @@ public:
 
     QString FieldText(Field field) const override;
     void SetFieldEnabled(Field field, bool enabled) override;
-    void SetFieldBackColor(Field field, std::uint32_t colour) override;
+    void ShowFieldLocked(Field field, bool locked) override;
     void SetTestEnabled(bool enabled) override;
     void ParkFocus() override;
     LogControl &Log() override;

@@ -10,48 +10,6 @@
 namespace Hints {
 
 namespace {
-enum class Cause {
-    None,
-    AnotherPort,
-    PortBlocked,
-    SchemeOrPath,
-    RefusedByPolicy,
-    RelayWithoutLogin,
-    RelayProbably,
-    RelayDespiteLogin,
-    RelayOrUnknownRecipient,
-    UnknownRecipient,
-    UnknownRecipientProbably,
-    UnknownDomain,
-    MailboxFull,
-    Greylisted,
-    LoginRefused,
-    NoAuthOffered,
-    NoLoginOnThisPort,
-    NoCommonMechanism,
-    TlsBeforeLogin,
-    LoginFirst,
-    SenderRefusedForLogin,
-    NullSenderRefused,
-    MessageByFilter,
-    MessageTooLarge,
-    CertificateName,
-    CertificateChain,
-    NoTlsFromTheStart,
-    TlsTooOld,
-    PasswordOverSubmission,
-    SlowGreeting,
-    SlowFilter,
-    MailHosts,
-    ServerNameIsMailDomain,
-    NoMailAccepted,
-    Unauthenticated,
-    PasswordLoginsOff,
-    AppPasswordRequired,
-    TokenRefused,
-    AddressRefused,
-    RateLimited,
-};
 
 // Every hint's text, in one place. %-arguments: %1 the host typed (an IPv6
 // address in brackets), %2 the port, %3 the recipient's domain, %4 the
@@ -458,10 +416,17 @@ bool IsConnectionFailure(Event event)
 Hint Choose(const Evidence &evidence)
 {
     const Cause cause = Diagnose(evidence);
-    Hint hint;
+    Hint hint = Worded(cause, evidence);
     hint.lookUpRecipientMx = SendsMailElsewhere(cause) || IsConnectionFailure(evidence.event);
+    return hint;
+}
+
+Hint Worded(Cause cause, const Evidence &evidence)
+{
+    Hint hint;
     if (cause == Cause::None)
         return hint;
+    hint.cause = cause;
     hint.text = FillText(TextOf(cause),
                          {HostForField(evidence.host), QString::number(evidence.port),
                           DomainOf(evidence.recipient), evidence.recipient.trimmed(),
@@ -470,8 +435,8 @@ Hint Choose(const Evidence &evidence)
     return hint;
 }
 
-QString ForMailHosts(const QString &domain, QList<MailHost> hosts, bool domainIsServerTyped,
-                     const QString &serverHost)
+Hint ForMailHosts(const QString &domain, QList<MailHost> hosts, bool domainIsServerTyped,
+                  const QString &serverHost)
 {
     // A name from the resolver may end with the root's dot.
     const auto bare = [](const QString &name) {
@@ -480,7 +445,7 @@ QString ForMailHosts(const QString &domain, QList<MailHost> hosts, bool domainIs
     if (hosts.isEmpty())
         return {};
     if (hosts.size() == 1 && bare(hosts.first().name).isEmpty())
-        return FillText(TextOf(Cause::NoMailAccepted), {domain});
+        return {Cause::NoMailAccepted, FillText(TextOf(Cause::NoMailAccepted), {domain})};
     std::sort(hosts.begin(), hosts.end(), [&bare](const MailHost &a, const MailHost &b) {
         return a.preference != b.preference ? a.preference < b.preference
                                             : bare(a.name) < bare(b.name);
@@ -492,8 +457,8 @@ QString ForMailHosts(const QString &domain, QList<MailHost> hosts, bool domainIs
         if (shown.size() < MaxMailHostsShown)
             shown << QStringLiteral("%1 (%2)").arg(bare(host.name)).arg(host.preference);
     }
-    return FillText(TextOf(domainIsServerTyped ? Cause::ServerNameIsMailDomain : Cause::MailHosts),
-                    {domain, shown.join(QStringLiteral(", "))});
+    const Cause cause = domainIsServerTyped ? Cause::ServerNameIsMailDomain : Cause::MailHosts;
+    return {cause, FillText(TextOf(cause), {domain, shown.join(QStringLiteral(", "))})};
 }
 
 QString EnhancedCode(const QString &reply)

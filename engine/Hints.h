@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <cstdint>
 
@@ -8,6 +9,7 @@
 // run has seen, and only where that evidence points to one. A hint adds to the
 // note before it and never restates it; "probably" marks a guess.
 namespace Hints {
+Q_NAMESPACE
 
 // Where the run stood when it failed: what was last sent, or the connection.
 enum class Stage {
@@ -62,14 +64,64 @@ struct Evidence
     QString errorText;            // the socket's own description of a failed handshake
 };
 
+// What a hint names as the likely cause: one value for each text a hint can
+// have, so that a reader can tell hints apart without reading their words.
+enum class Cause {
+    None,
+    AnotherPort,
+    PortBlocked,
+    SchemeOrPath,
+    RefusedByPolicy,
+    RelayWithoutLogin,
+    RelayProbably,
+    RelayDespiteLogin,
+    RelayOrUnknownRecipient,
+    UnknownRecipient,
+    UnknownRecipientProbably,
+    UnknownDomain,
+    MailboxFull,
+    Greylisted,
+    LoginRefused,
+    NoAuthOffered,
+    NoLoginOnThisPort,
+    NoCommonMechanism,
+    TlsBeforeLogin,
+    LoginFirst,
+    SenderRefusedForLogin,
+    NullSenderRefused,
+    MessageByFilter,
+    MessageTooLarge,
+    CertificateName,
+    CertificateChain,
+    NoTlsFromTheStart,
+    TlsTooOld,
+    PasswordOverSubmission,
+    SlowGreeting,
+    SlowFilter,
+    MailHosts,
+    ServerNameIsMailDomain,
+    NoMailAccepted,
+    Unauthenticated,
+    PasswordLoginsOff,
+    AppPasswordRequired,
+    TokenRefused,
+    AddressRefused,
+    RateLimited,
+};
+Q_ENUM_NS(Cause)
+
 struct Hint
 {
+    Cause cause = Cause::None;
     QString text; // without "Hint: "; empty where nothing points to a cause
     // Where the recipient's mail goes would help: the domain's MX hosts.
     bool lookUpRecipientMx = false;
 };
 
 Hint Choose(const Evidence &evidence);
+// The hint of that cause as it reads for this evidence, whatever the evidence
+// points to; no hint for Cause::None. Hints of MX records come from ForMailHosts.
+Hint Worded(Cause cause, const Evidence &evidence);
 
 // One MX record: the host that receives a domain's mail, and its preference.
 struct MailHost
@@ -78,11 +130,11 @@ struct MailHost
     int preference = 0;
 };
 // What a domain's MX records tell: which hosts take its mail, or that it takes
-// none. Empty when there are no records, or when the server typed is one of
+// none. No hint when there are no records, or when the server typed is one of
 // the hosts already. domainIsServerTyped: the domain is the name typed as the
 // server, which has no address of its own.
-QString ForMailHosts(const QString &domain, QList<MailHost> hosts, bool domainIsServerTyped,
-                     const QString &serverHost);
+Hint ForMailHosts(const QString &domain, QList<MailHost> hosts, bool domainIsServerTyped,
+                  const QString &serverHost);
 
 // The enhanced status code (RFC 3463) at the start of a reply's text, "5.7.1";
 // empty when the reply has none.

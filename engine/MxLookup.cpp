@@ -24,7 +24,7 @@ struct Lookup
     Subject subject = Subject::Recipient;
     QString serverHost;
     bool answered = false;
-    QString hint;
+    Hints::Hint hint;
 };
 
 // The lookups of the failure at hand, in the order they were started: their
@@ -59,8 +59,7 @@ void Finish()
             QObject::disconnect(lookup.dns, nullptr, nullptr, nullptr);
             lookup.dns->deleteLater();
         }
-        if (!lookup.hint.isEmpty())
-            Notes::Hint(lookup.hint);
+        Notes::Hint(lookup.hint);
     }
     modQuendel_EmailClient::CheckOutcomeSoon();
 }

@@ -13,56 +13,91 @@
 namespace Notes {
 
 namespace {
+// A note's text and which of them it is.
+struct Sentence
+{
+    Id id;
+    QString text;
+};
+
+using ::FillText;
+Sentence FillText(const Sentence &sentence, const QStringList &arguments)
+{
+    return {sentence.id, FillText(sentence.text, arguments)};
+}
+
 // Every text a note can have, in one place. %-arguments: host
 // names and addresses as typed or resolved, ports, commands as named by the client, durations, the
 // three digits of a reply code, the socket's own description.
 namespace Text {
-const auto Connected = QStringLiteral("Connected to %1 port %2 (%3).");
-const auto ConnectedToAddress = QStringLiteral("Connected to %1 port %2.");
-const auto Refused =
-    QStringLiteral("Connection refused by %1 port %2: no mail server listens there (%3).");
-const auto HostNotFound =
-    QStringLiteral("The host \"%1\" was not found: check the server name (%3).");
-const auto NetworkUnreachable =
-    QStringLiteral("%1 port %2 cannot be reached from this computer (%3).");
-const auto ConnectionReset = QStringLiteral("The connection to %1 port %2 was reset (%3).");
-const auto ConnectTimedOut = QStringLiteral("No connection to %1 port %2 in time (%3).");
-const auto ConnectionFailed = QStringLiteral("The connection to %1 port %2 failed (%3).");
-const auto CouldNotStart = QStringLiteral("The connection could not be started (%1).");
-const auto ClosedBeforeGreeting =
-    QStringLiteral("The server closed the connection before its greeting.");
-const auto ClosedAfter = QStringLiteral("The server closed the connection after %1.");
-const auto NoGreeting = QStringLiteral("No greeting from the server within %1.");
-const auto NoReply = QStringLiteral("No reply to %1 within %2.");
-const auto GreetingTooLong =
-    QStringLiteral("The greeting is longer than %1 KiB: Vormant stopped reading it.");
-const auto ReplyTooLong =
-    QStringLiteral("The reply to %2 is longer than %1 KiB: Vormant stopped reading it.");
-const auto MoreThanOneGreeting = QStringLiteral("The server sent more than its greeting.");
-const auto MoreThanOneReply = QStringLiteral("The server sent more than one reply to %1.");
-const auto GreetingNotSmtp =
-    QStringLiteral("The server's greeting is not an SMTP reply: is this a mail server?");
-const auto ReplyNotSmtp = QStringLiteral("The answer to %1 is not an SMTP reply.");
-const auto RefusedGreeting = QStringLiteral("The server refused the session in its greeting (%1).");
-const auto RefusedLogin =
-    QStringLiteral("The server did not accept the user name or password (%1).");
-const auto RefusedCommand = QStringLiteral("The server refused %1 (%2).");
-const auto RefusedToken = QStringLiteral("The server did not accept the access token (%1).");
-const auto RefusedTokenSaying =
-    QStringLiteral("The server did not accept the access token (%1): its error says %2.");
-const auto FailedWaiting = QStringLiteral("The test failed waiting for the reply to %1.");
-const auto EncryptedTrusted = QStringLiteral(
-    "Encrypted with %1 (%2). Certificate for %3, issued by %4, valid until %5: trusted for %6.");
-const auto EncryptedUntrusted =
+const Sentence Connected{Id::Connected, QStringLiteral("Connected to %1 port %2 (%3).")};
+const Sentence ConnectedToAddress{Id::ConnectedToAddress,
+                                  QStringLiteral("Connected to %1 port %2.")};
+const Sentence Refused{
+    Id::Refused,
+    QStringLiteral("Connection refused by %1 port %2: no mail server listens there (%3).")};
+const Sentence HostNotFound{
+    Id::HostNotFound, QStringLiteral("The host \"%1\" was not found: check the server name (%3).")};
+const Sentence NetworkUnreachable{
+    Id::NetworkUnreachable,
+    QStringLiteral("%1 port %2 cannot be reached from this computer (%3).")};
+const Sentence ConnectionReset{Id::ConnectionReset,
+                               QStringLiteral("The connection to %1 port %2 was reset (%3).")};
+const Sentence ConnectTimedOut{Id::ConnectTimedOut,
+                               QStringLiteral("No connection to %1 port %2 in time (%3).")};
+const Sentence ConnectionFailed{Id::ConnectionFailed,
+                                QStringLiteral("The connection to %1 port %2 failed (%3).")};
+const Sentence CouldNotStart{Id::CouldNotStart,
+                             QStringLiteral("The connection could not be started (%1).")};
+const Sentence ClosedBeforeGreeting{
+    Id::ClosedBeforeGreeting,
+    QStringLiteral("The server closed the connection before its greeting.")};
+const Sentence ClosedAfter{Id::ClosedAfter,
+                           QStringLiteral("The server closed the connection after %1.")};
+const Sentence NoGreeting{Id::NoGreeting, QStringLiteral("No greeting from the server within %1.")};
+const Sentence NoReply{Id::NoReply, QStringLiteral("No reply to %1 within %2.")};
+const Sentence GreetingTooLong{
+    Id::GreetingTooLong,
+    QStringLiteral("The greeting is longer than %1 KiB: Vormant stopped reading it.")};
+const Sentence ReplyTooLong{
+    Id::ReplyTooLong,
+    QStringLiteral("The reply to %2 is longer than %1 KiB: Vormant stopped reading it.")};
+const Sentence MoreThanOneGreeting{Id::MoreThanOneGreeting,
+                                   QStringLiteral("The server sent more than its greeting.")};
+const Sentence MoreThanOneReply{Id::MoreThanOneReply,
+                                QStringLiteral("The server sent more than one reply to %1.")};
+const Sentence GreetingNotSmtp{
+    Id::GreetingNotSmtp,
+    QStringLiteral("The server's greeting is not an SMTP reply: is this a mail server?")};
+const Sentence ReplyNotSmtp{Id::ReplyNotSmtp,
+                            QStringLiteral("The answer to %1 is not an SMTP reply.")};
+const Sentence RefusedGreeting{
+    Id::RefusedGreeting, QStringLiteral("The server refused the session in its greeting (%1).")};
+const Sentence RefusedLogin{
+    Id::RefusedLogin, QStringLiteral("The server did not accept the user name or password (%1).")};
+const Sentence RefusedCommand{Id::RefusedCommand, QStringLiteral("The server refused %1 (%2).")};
+const Sentence RefusedToken{Id::RefusedToken,
+                            QStringLiteral("The server did not accept the access token (%1).")};
+const Sentence RefusedTokenSaying{
+    Id::RefusedTokenSaying,
+    QStringLiteral("The server did not accept the access token (%1): its error says %2.")};
+const Sentence FailedWaiting{Id::FailedWaiting,
+                             QStringLiteral("The test failed waiting for the reply to %1.")};
+const Sentence EncryptedTrusted{Id::EncryptedTrusted,
+                                QStringLiteral("Encrypted with %1 (%2). Certificate for %3, issued "
+                                               "by %4, valid until %5: trusted for %6.")};
+const Sentence EncryptedUntrusted{
+    Id::EncryptedUntrusted,
     QStringLiteral("Encrypted with %1 (%2). Certificate for %3, issued by %4, valid until %5. "
-                   "Certificate NOT trusted: %6.");
+                   "Certificate NOT trusted: %6.")};
 const auto SelfSigned = QStringLiteral("self-signed");
 const auto Expired = QStringLiteral("expired");
 const auto NotYetValid = QStringLiteral("not valid yet");
 const auto OtherName = QStringLiteral("issued for another name than %1");
 const auto UnknownIssuer = QStringLiteral("its issuer is unknown to this computer");
 const auto Untrusted = QStringLiteral("%1");
-const auto HandshakeFailed = QStringLiteral("The TLS handshake with %1 port %2 failed (%3).");
+const Sentence HandshakeFailed{Id::HandshakeFailed,
+                               QStringLiteral("The TLS handshake with %1 port %2 failed (%3).")};
 const auto AlertReceived = QStringLiteral("the server sent the %1 TLS alert %2, %3");
 const auto AlertSent = QStringLiteral("Vormant ended it with the %1 TLS alert %2, %3");
 const auto Fatal = QStringLiteral("fatal");
@@ -72,19 +107,25 @@ const auto NoCommonCipher = QStringLiteral(": no cipher or other setting both si
 const auto ClosedMidHandshake =
     QStringLiteral("the server closed the connection in the middle of the handshake");
 const auto NoReasonGiven = QStringLiteral("the TLS library gave no reason");
-const auto HandshakeTimedOut = QStringLiteral("The TLS handshake did not finish within %1.");
-const auto PlainTextAfterStartTls =
+const Sentence HandshakeTimedOut{Id::HandshakeTimedOut,
+                                 QStringLiteral("The TLS handshake did not finish within %1.")};
+const Sentence PlainTextAfterStartTls{
+    Id::PlainTextAfterStartTls,
     QStringLiteral("The server sent more before the TLS handshake than its 220 to STARTTLS: "
-                   "Vormant trusts nothing sent unencrypted and stopped.");
-const auto PasswordUnencrypted =
-    QStringLiteral("The server offers no STARTTLS: the user name and password went unencrypted.");
-const auto NoUsableLogin =
+                   "Vormant trusts nothing sent unencrypted and stopped.")};
+const Sentence PasswordUnencrypted{
+    Id::PasswordUnencrypted,
+    QStringLiteral("The server offers no STARTTLS: the user name and password went unencrypted.")};
+const Sentence NoUsableLogin{
+    Id::NoUsableLogin,
     QStringLiteral("The server offers no login Vormant can use (AUTH %1): Vormant logs in with "
-                   "LOGIN or PLAIN.");
+                   "LOGIN or PLAIN.")};
 const auto NoMechanism = QStringLiteral("none");
-const auto SmtpUtf8NotOffered = QStringLiteral(
-    "The recipient's address has characters beyond ASCII before its \"@\": that needs "
-    "SMTPUTF8, which this server does not offer. Nothing was sent to the recipient.");
+const Sentence SmtpUtf8NotOffered{
+    Id::SmtpUtf8NotOffered,
+    QStringLiteral(
+        "The recipient's address has characters beyond ASCII before its \"@\": that needs "
+        "SMTPUTF8, which this server does not offer. Nothing was sent to the recipient.")};
 const auto StartTls = QStringLiteral("STARTTLS");
 const auto Helo = QStringLiteral("HELO");
 const auto AuthLogin = QStringLiteral("AUTH LOGIN");
@@ -98,20 +139,26 @@ const auto RcptTo = QStringLiteral("RCPT TO");
 const auto Data = QStringLiteral("DATA");
 const auto Message = QStringLiteral("the message");
 const auto Quit = QStringLiteral("QUIT");
-const auto DialogueTook =
-    QStringLiteral("The dialogue took %1 ms, from connecting to the reply to QUIT.");
-const auto GreetingTook = QStringLiteral("The greeting took %1 seconds.");
-const auto ReplyTook = QStringLiteral("The reply to %1 took %2 seconds.");
+const Sentence DialogueTook{
+    Id::DialogueTook,
+    QStringLiteral("The dialogue took %1 ms, from connecting to the reply to QUIT.")};
+const Sentence GreetingTook{Id::GreetingTook, QStringLiteral("The greeting took %1 seconds.")};
+const Sentence ReplyTook{Id::ReplyTook, QStringLiteral("The reply to %1 took %2 seconds.")};
 const auto Hint = QStringLiteral("Hint: %1");
 } // namespace Text
 
 // What was last sent belongs to the run.
 QString &g_lastCommand = modQuendel_EmailClient::Run.LastCommand;
 
-void Note(const QString &text)
+void Write(std::uint32_t mark, const QString &text)
 {
     Module1::Log().SetSelColor(Colors::Cyan);
-    Module1::Log().InsertText(text + QStringLiteral("\r\n"));
+    Module1::Log().InsertMarkedText(text + QStringLiteral("\r\n"), mark);
+}
+
+void Note(const Sentence &sentence)
+{
+    Write(NoteMark | std::uint32_t(sentence.id), sentence.text);
 }
 
 QString Duration(int milliseconds)
@@ -131,7 +178,7 @@ bool AwaitingGreeting()
 }
 
 // The note on a connection that could not be made, by the kind of failure.
-QString ConnectErrorText(QAbstractSocket::SocketError error)
+Sentence ConnectErrorText(QAbstractSocket::SocketError error)
 {
     switch (error) {
     case QAbstractSocket::ConnectionRefusedError:
@@ -389,10 +436,10 @@ void ReplyTook(qint64 milliseconds)
                             : FillText(Text::ReplyTook, {g_lastCommand, seconds}));
 }
 
-void Hint(const QString &text)
+void Hint(const Hints::Hint &hint)
 {
-    if (!text.isEmpty())
-        Note(FillText(Text::Hint, {text}));
+    if (!hint.text.isEmpty())
+        Write(HintMark | std::uint32_t(hint.cause), FillText(Text::Hint, {hint.text}));
 }
 
 void NoUsableLogin(const QStringList &mechanisms)

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "engine/Hints.h"
 #include "platform/TlsFailure.h"
 #include "platform/TlsReport.h"
 
 #include <QAbstractSocket>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -13,6 +15,54 @@
 // not. A note never quotes what a server sent beyond a reply's code, except
 // the error it gives for an access token, which no reply line shows readably.
 namespace Notes {
+Q_NAMESPACE
+
+// Each sentence a note can be, whatever its arguments.
+enum class Id {
+    Connected,
+    ConnectedToAddress,
+    Refused, // the connection
+    HostNotFound,
+    NetworkUnreachable,
+    ConnectionReset,
+    ConnectTimedOut,
+    ConnectionFailed,
+    CouldNotStart,
+    ClosedBeforeGreeting,
+    ClosedAfter,
+    NoGreeting,
+    NoReply,
+    GreetingTooLong,
+    ReplyTooLong,
+    MoreThanOneGreeting,
+    MoreThanOneReply,
+    GreetingNotSmtp,
+    ReplyNotSmtp,
+    RefusedGreeting,
+    RefusedLogin,
+    RefusedCommand,
+    RefusedToken,
+    RefusedTokenSaying,
+    FailedWaiting,
+    EncryptedTrusted,
+    EncryptedUntrusted,
+    HandshakeFailed,
+    HandshakeTimedOut,
+    PlainTextAfterStartTls,
+    PasswordUnencrypted,
+    NoUsableLogin,
+    SmtpUtf8NotOffered,
+    DialogueTook,
+    GreetingTook,
+    ReplyTook,
+};
+Q_ENUM_NS(Id)
+
+// Every note and hint carries in the log, beside its text and never shown,
+// what it is: one of these in the high half and its Id or Hints::Cause in the
+// low half. What a run found can be read from these, whatever the wording.
+constexpr std::uint32_t NoteMark = 0x10000;
+constexpr std::uint32_t HintMark = 0x20000;
 
 // What was last sent, as a note names it ("RCPT TO", "the password"); empty
 // while the greeting is awaited.
@@ -57,8 +107,8 @@ void PlainTextAfterStartTls();
 void PasswordUnencrypted();
 // A reply took that many milliseconds, longer than a reply should.
 void ReplyTook(qint64 milliseconds);
-// What to try next, after the note it explains; nothing for an empty text.
-void Hint(const QString &text);
+// What to try next, after the note it explains; nothing where no cause is known.
+void Hint(const Hints::Hint &hint);
 // The server's AUTH line lists neither LOGIN nor PLAIN, only these.
 void NoUsableLogin(const QStringList &mechanisms);
 // The recipient's local part is not ASCII and the server offers no SMTPUTF8.

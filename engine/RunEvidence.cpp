@@ -165,7 +165,7 @@ void HintAfter(Hints::Event event, const QString &errorText)
     Hints::Evidence evidence = EvidenceOf(event);
     evidence.errorText = errorText;
     const Hints::Hint hint = Hints::Choose(evidence);
-    Notes::Hint(hint.text);
+    Notes::Hint(hint);
     // A name typed as the server that has no address may be a mail domain.
     if (event == Hints::Event::HostNotFound && IsName(evidence.host) &&
         Hints::WithoutSchemeOrPath(evidence.serverField).isEmpty())

@@ -1,6 +1,5 @@
 #include "engine/WindowControls.h"
 
-#include "util/Colors.h"
 #include "util/RuntimeError.h"
 
 namespace Module1 {
@@ -48,7 +47,7 @@ void LockFields(WindowControls &window)
     for (const auto field : WindowControls::Fields)
         window.SetFieldEnabled(field, false);
     for (const auto field : WindowControls::Fields)
-        window.SetFieldBackColor(field, Colors::ButtonFace);
+        window.ShowFieldLocked(field, true);
 }
 
 void UnlockFields(WindowControls &window)
@@ -57,7 +56,7 @@ void UnlockFields(WindowControls &window)
     for (const auto field : WindowControls::Fields)
         window.SetFieldEnabled(field, true);
     for (const auto field : WindowControls::Fields)
-        window.SetFieldBackColor(field, Colors::White);
+        window.ShowFieldLocked(field, false);
 }
 
 void UnlockWindow()

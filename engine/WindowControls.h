@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <cstdint>
 
 class LogControl;
 class QTimer;
@@ -22,8 +21,9 @@ public:
 
     virtual QString FieldText(Field field) const = 0;
     virtual void SetFieldEnabled(Field field, bool enabled) = 0;
-    // A colour 0x00BBGGRR or a theme colour 0x800000nn.
-    virtual void SetFieldBackColor(Field field, std::uint32_t colour) = 0;
+    // The field's background shows whether a run has it locked; which
+    // colours say so is the window's choice.
+    virtual void ShowFieldLocked(Field field, bool locked) = 0;
     // The Test button.
     virtual void SetTestEnabled(bool enabled) = 0;
     // The focus-parking box takes the keyboard focus.

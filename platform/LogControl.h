@@ -18,6 +18,10 @@ public:
     // Inserts text at the end of the log, where the insertion point rests
     // after a clear, whatever the user clicked or selected meanwhile.
     virtual void InsertText(const QString &text) = 0;
+    // Inserts text as InsertText does, with a mark that the log keeps beside
+    // it and never shows: the writer's own number for what the text stands
+    // for, so that a reader can tell lines of one colour apart. 0: none.
+    virtual void InsertMarkedText(const QString &text, std::uint32_t mark) = 0;
     // The whole log as plain text with CR LF line ends.
     virtual QString Text() const = 0;
 

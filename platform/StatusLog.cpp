@@ -1,5 +1,6 @@
 #include "platform/StatusLog.h"
 
+#include "platform/ThemeColor.h"
 #include "util/Colors.h"
 
 #include <QScrollBar>
@@ -62,10 +63,15 @@ void StatusLog::SetSelColor(std::uint32_t colour)
 
 void StatusLog::InsertText(const QString &text)
 {
+    InsertMarkedText(text, 0);
+}
+
+void StatusLog::InsertMarkedText(const QString &text, std::uint32_t mark)
+{
     if (m_holding)
-        m_held.append({m_selColor, text});
+        m_held.append({m_selColor, mark, text});
     else
-        Insert({{m_selColor, text}});
+        Insert({{m_selColor, mark, text}});
 }
 
 void StatusLog::HoldInsertions()
@@ -80,7 +86,7 @@ void StatusLog::InsertHeld()
         Insert(std::exchange(m_held, {}));
 }
 
-void StatusLog::Insert(const QList<std::pair<std::uint32_t, QString>> &pieces)
+void StatusLog::Insert(const QList<Piece> &pieces)
 {
     QScrollBar *bar = verticalScrollBar();
     const bool following = bar->value() == bar->maximum();
@@ -88,9 +94,11 @@ void StatusLog::Insert(const QList<std::pair<std::uint32_t, QString>> &pieces)
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock();
-    for (const auto &[colour, text] : pieces) {
+    for (const auto &[colour, mark, text] : pieces) {
         QTextCharFormat format;
         format.setForeground(Colors::ToQColor(colour));
+        if (mark != 0)
+            format.setProperty(MarkProperty, mark);
         cursor.insertText(DisplayText(text), format);
     }
     cursor.endEditBlock();

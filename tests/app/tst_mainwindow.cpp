@@ -1,5 +1,6 @@
 #include "app/Module1.h"
 #include "app/frmMain.h"
+#include "platform/ThemeColor.h"
 #include "support/TestServices.h"
 #include "util/Colors.h"
 

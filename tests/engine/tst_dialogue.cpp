@@ -353,9 +353,7 @@ void tst_Dialogue::textGoesOutAsUtf8_data()
     QTest::addColumn<QString>("lastNote");
 
     const QByteArray ehlo("EHLO [127.0.0.1]");
-    const QString unoffered = QStringLiteral(
-        "C:The recipient's address has characters beyond ASCII before its \"@\": that needs "
-        "SMTPUTF8, which this server does not offer. Nothing was sent to the recipient.");
+    const QString unoffered = Expect::Note(Notes::Id::SmtpUtf8NotOffered);
     QTest::newRow("SMTPUTF8 offered")
         << QByteArray("250-mx.test\r\n250-8BITMIME\r\n250 SMTPUTF8\r\n")
         << Commands{ehlo, "MAIL FROM:<> SMTPUTF8", "RCPT TO:<j\xC3\xB6rg@xn--bcher-kva.example>",

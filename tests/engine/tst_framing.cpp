@@ -197,7 +197,7 @@ void tst_Framing::framedRuns_data()
                        "Y:554 go away",
                        "",
                        "W:QUIT",
-                       "C:The server refused the session in its greeting (554).",
+                       Expect::Note(Notes::Id::RefusedGreeting),
                        Expect::PolicyHint}
         << Failed;
 
@@ -205,7 +205,7 @@ void tst_Framing::framedRuns_data()
         << Script{ScriptedServer::Say("220 first\r\n25")} << Commands{}
         << QStringList{Connecting,    Expect::ConnectedNote,
                        "Y:220 first", "",
-                       "Y:25",        "C:The server sent more than its greeting."}
+                       "Y:25",        Expect::Note(Notes::Id::MoreThanOneGreeting)}
         << Failed;
     Script extraAfterData = accepting;
     extraAfterData[5] = ScriptedServer::Say("250 queued\r\n221 bye\r\n");
@@ -213,8 +213,7 @@ void tst_Framing::framedRuns_data()
     extraAfterDataLog << "Y:250 queued"
                       << ""
                       << "Y:221 bye"
-                      << ""
-                      << "C:The server sent more than one reply to the message.";
+                      << "" << Expect::Note(Notes::Id::MoreThanOneReply);
     QTest::newRow("reply to the data with a reply nobody asked for")
         << extraAfterData << FullDialogue.mid(0, 4) << extraAfterDataLog << Failed;
 

@@ -10,7 +10,11 @@
 using Expect::Base64;
 using Expect::Failed;
 using Expect::FullDialogue;
+using Expect::Hint;
+using Expect::Note;
 using Expect::Sent;
+using Cause = Hints::Cause;
+using Id = Notes::Id;
 
 // The greeting and the login of a run: EHLO or HELO, AUTH LOGIN or PLAIN,
 // the credentials on the wire and the mask in their place in the log.
@@ -85,16 +89,10 @@ namespace {
 // The hint after the last note of the failing rows of ehloGreeting() whose
 // evidence points to a cause.
 const QHash<QString, QString> GreetingFailureHint{
-    {"AUTH LOGIN refused with 503",
-     "C:Hint: the server probably takes no login on port {port}: a provider's server takes logins "
-     "on its submission ports; type 127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS)."},
+    {"AUTH LOGIN refused with 503", Hint(Cause::NoLoginOnThisPort)},
     {"PLAIN refused", Expect::LoginHint},
-    {"neither LOGIN nor PLAIN",
-     "C:Hint: the server probably offers no login mechanism that Vormant can use here: type "
-     "127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS), or ask the server's administrator."},
-    {"AUTH LOGIN refused with 535",
-     "C:Hint: the server probably offers no login mechanism that Vormant can use here: type "
-     "127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS), or ask the server's administrator."},
+    {"neither LOGIN nor PLAIN", Hint(Cause::NoCommonMechanism)},
+    {"AUTH LOGIN refused with 535", Hint(Cause::NoCommonMechanism)},
 };
 } // namespace
 
@@ -170,18 +168,14 @@ void tst_Login::ehloGreeting_data()
         << greeting + Script{S::Say("250-scripted\r\n250 AUTH PLAIN\r\n"),
                              S::Say("535 5.7.8 Error: authentication failed: authentication "
                                     "failure\r\n")}
-        << Commands{"EHLO [127.0.0.1]", plainResponse, "QUIT"} << Failed
-        << QStringLiteral("C:The server did not accept the user name or password (535).");
+        << Commands{"EHLO [127.0.0.1]", plainResponse, "QUIT"} << Failed << Note(Id::RefusedLogin);
     QTest::newRow("neither LOGIN nor PLAIN")
         << greeting + Script{S::Say("250-scripted\r\n250-AUTH CRAM-MD5 SCRAM-SHA-256\r\n"
                                     "250 HELP\r\n")}
-        << Commands{"EHLO [127.0.0.1]", "QUIT"} << Failed
-        << QStringLiteral("C:The server offers no login Vormant can use (AUTH CRAM-MD5 "
-                          "SCRAM-SHA-256): Vormant logs in with LOGIN or PLAIN.");
+        << Commands{"EHLO [127.0.0.1]", "QUIT"} << Failed << Note(Id::NoUsableLogin);
     QTest::newRow("AUTH LOGIN refused with 535")
         << greeting + Script{ehloReply, dovecot}
-        << Commands{"EHLO [127.0.0.1]", "AUTH LOGIN", "QUIT"} << Failed
-        << QStringLiteral("C:The server refused AUTH LOGIN (535).");
+        << Commands{"EHLO [127.0.0.1]", "AUTH LOGIN", "QUIT"} << Failed << Note(Id::RefusedCommand);
 }
 
 void tst_Login::ehloGreeting()
@@ -275,13 +269,7 @@ void tst_Login::tokenLogins_data()
                          "\r\n"),
                   S::Say("535 5.7.8 Authentication credentials invalid\r\n")}
         << Commands{"AUTH OAUTHBEARER {oauthbearer}", "AQ==", "QUIT"}
-        << QStringList{QStringLiteral("C:The server did not accept the access token (535): its "
-                                      "error says status \"invalid_token\", scope "
-                                      "\"example_scope\"."),
-                       QStringLiteral("C:Hint: an access token lasts about an hour and must be "
-                                      "issued for the mailbox of the user name with the scope for "
-                                      "mail (the scope the server names): get a new token and "
-                                      "paste it in Pass.")};
+        << QStringList{Note(Id::RefusedTokenSaying), Hint(Cause::TokenRefused)};
     // Three parts joined by dots whose first is no JSON header: a password.
     QTest::newRow("a password of three dotted parts")
         << QStringLiteral("john.doe.1985")

@@ -12,7 +12,11 @@
 
 using Expect::Failed;
 using Expect::FullDialogue;
+using Expect::Hint;
+using Expect::Note;
 using Expect::Sent;
+using Cause = Hints::Cause;
+using Id = Notes::Id;
 
 using namespace modQuendel_EmailClient;
 
@@ -39,11 +43,8 @@ const QHash<QString, QString> FailureHint{
     {"AUTH LOGIN refused with 504", Expect::NoAuthHint},
     {"user refused", Expect::LoginHint},
     {"password refused", Expect::LoginHint},
-    {"recipient refused",
-     "C:Hint: either the server does not pass mail on to example.com without a login, or it does "
-     "not know the recipient: type your user name and password, or check the address."},
-    {"message refused", "C:Hint: the message is probably larger than the server takes (the SIZE "
-                        "line of its EHLO reply gives the limit): test with a shorter message."},
+    {"recipient refused", Hint(Cause::RelayOrUnknownRecipient)},
+    {"message refused", Hint(Cause::MessageTooLarge)},
     {"slow greeting that refuses the session", Expect::PolicyHint},
 };
 } // namespace
@@ -87,83 +88,65 @@ void tst_SlotEnd::endings_data()
 
     // Refusals, step by step; after each the client still says QUIT.
     const Commands quit{"QUIT"};
-    QTest::newRow("greeting 554")
-        << Script{S::Say("554 no service\r\n")} << false << 0 << 0 << quit
-        << QStringList{"Y:554 no service", "", "W:QUIT",
-                       QStringLiteral("C:The server refused the session in its greeting (554).")}
-        << Failed;
+    QTest::newRow("greeting 554") << Script{S::Say("554 no service\r\n")} << false << 0 << 0 << quit
+                                  << QStringList{"Y:554 no service", "", "W:QUIT",
+                                                 Note(Id::RefusedGreeting)}
+                                  << Failed;
     QTest::newRow("HELO refused") << Accepting(1, S::Say("501 bad name\r\n")) << false << 0 << 0
                                   << Commands{"HELO [127.0.0.1]"} + quit
                                   << QStringList{"Y:501 bad name", "", "W:QUIT",
-                                                 QStringLiteral("C:The server refused HELO (501).")}
+                                                 Note(Id::RefusedCommand)}
                                   << Failed;
     QTest::newRow("AUTH LOGIN refused with 504")
         << AcceptingWithAuth(2, S::Say("504 no such mechanism\r\n")) << true << 0 << 0
         << authDialogue.mid(0, 2) + quit
-        << QStringList{"Y:504 no such mechanism", "", "W:QUIT",
-                       QStringLiteral("C:The server refused AUTH LOGIN (504).")}
-        << Failed;
-    QTest::newRow("user refused")
-        << AcceptingWithAuth(3, S::Say("535 no\r\n")) << true << 0 << 0
-        << authDialogue.mid(0, 3) + quit
-        << QStringList{"Y:535 no", "", "W:QUIT",
-                       QStringLiteral(
-                           "C:The server did not accept the user name or password (535).")}
-        << Failed;
+        << QStringList{"Y:504 no such mechanism", "", "W:QUIT", Note(Id::RefusedCommand)} << Failed;
+    QTest::newRow("user refused") << AcceptingWithAuth(3, S::Say("535 no\r\n")) << true << 0 << 0
+                                  << authDialogue.mid(0, 3) + quit
+                                  << QStringList{"Y:535 no", "", "W:QUIT", Note(Id::RefusedLogin)}
+                                  << Failed;
     QTest::newRow("password refused")
         << AcceptingWithAuth(4, S::Say("535 5.7.8 invalid\r\n")) << true << 0 << 0
-        << authDialogue + quit
-        << QStringList{"W:********",
-                       Expect::PlainLoginNote,
-                       Expect::PlainLoginHint,
-                       "Y:535 5.7.8 invalid",
-                       "",
-                       "W:QUIT",
-                       QStringLiteral(
-                           "C:The server did not accept the user name or password (535).")}
+        << authDialogue + quit << QStringList{"W:********",
+                                              Expect::PlainLoginNote,
+                                              Expect::PlainLoginHint,
+                                              "Y:535 5.7.8 invalid",
+                                              "",
+                                              "W:QUIT",
+                                              Note(Id::RefusedLogin)}
         << Failed;
     QTest::newRow("sender refused")
         << Accepting(2, S::Say("550 no\r\n")) << false << 0 << 0 << FullDialogue.mid(0, 2) + quit
-        << QStringList{"Y:550 no", "", "W:QUIT",
-                       QStringLiteral("C:The server refused MAIL FROM (550).")}
-        << Failed;
+        << QStringList{"Y:550 no", "", "W:QUIT", Note(Id::RefusedCommand)} << Failed;
     QTest::newRow("recipient refused")
         << Accepting(3, S::Say("550 unknown\r\n")) << false << 0 << 0
         << FullDialogue.mid(0, 3) + quit
-        << QStringList{"Y:550 unknown", "", "W:QUIT",
-                       QStringLiteral("C:The server refused RCPT TO (550).")}
-        << Failed;
+        << QStringList{"Y:550 unknown", "", "W:QUIT", Note(Id::RefusedCommand)} << Failed;
     QTest::newRow("DATA refused") << Accepting(4, S::Say("554 no data\r\n")) << false << 0 << 0
                                   << FullDialogue.mid(0, 4) + quit
                                   << QStringList{"Y:554 no data", "", "W:QUIT",
-                                                 QStringLiteral("C:The server refused DATA (554).")}
+                                                 Note(Id::RefusedCommand)}
                                   << Failed;
     QTest::newRow("message refused")
         << Accepting(5, S::Say("552 too big\r\n")) << false << 0 << 0
         << FullDialogue.mid(0, 4) + quit
-        << QStringList{"W:.", "Y:552 too big", "", "W:QUIT",
-                       QStringLiteral("C:The server refused the message (552).")}
-        << Failed;
+        << QStringList{"W:.", "Y:552 too big", "", "W:QUIT", Note(Id::RefusedCommand)} << Failed;
     // A server that closes with 421 is not asked for anything more.
     QTest::newRow("421 to RCPT") << Accepting(3, S::Say("421 4.3.2 shutting down\r\n")) << false
                                  << 0 << 0 << FullDialogue.mid(0, 3)
                                  << QStringList{"Y:421 4.3.2 shutting down", "",
-                                                QStringLiteral(
-                                                    "C:The server refused RCPT TO (421).")}
+                                                Note(Id::RefusedCommand)}
                                  << Failed;
     QTest::newRow("reply of two characters")
         << Accepting(1, S::Say("25\r\n")) << false << 0 << 0 << Commands{"HELO [127.0.0.1]"}
-        << QStringList{"Y:25", "", QStringLiteral("C:The answer to HELO is not an SMTP reply.")}
-        << Failed;
+        << QStringList{"Y:25", "", Note(Id::ReplyNotSmtp)} << Failed;
 
     // The server hangs up before the dialogue has ended (the hostile-server
     // table has a close after each command). Having hung up, it reads nothing
     // more: the command answering its last reply is not counted.
     QTest::newRow("accepted code, then close")
         << Accepting(3, S::SayThenClose("250 ok\r\n")) << false << 0 << 0 << FullDialogue.mid(0, 3)
-        << QStringList{"Y:250 ok", "", "W:DATA",
-                       QStringLiteral("C:The server closed the connection after DATA.")}
-        << Failed;
+        << QStringList{"Y:250 ok", "", "W:DATA", Note(Id::ClosedAfter)} << Failed;
 
     // Once QUIT is out, every end of the connection ends the slot as sent
     // (the hostile-server table has each other end after QUIT).
@@ -175,13 +158,11 @@ void tst_SlotEnd::endings_data()
     QTest::newRow("reply to the password never comes")
         << AcceptingWithAuth(4, S::Silence()) << true << 300 << 0 << authDialogue
         << QStringList{"W:********", Expect::PlainLoginNote, Expect::PlainLoginHint,
-                       QStringLiteral("C:No reply to the password within 300 ms.")}
+                       Note(Id::NoReply)}
         << Failed;
     QTest::newRow("reply to the data never comes")
         << Accepting(5, S::Silence()) << false << 0 << 300 << FullDialogue.mid(0, 4)
-        << QStringList{"W:Subject: Vormant", "W:.",
-                       QStringLiteral("C:No reply to the message within 300 ms.")}
-        << Failed;
+        << QStringList{"W:Subject: Vormant", "W:.", Note(Id::NoReply)} << Failed;
     // A slow step gets a note with its time, and the hint of what makes it slow.
     Turn slowGreeting = S::Say("554 5.7.1 Service unavailable; client [127.0.0.1] blocked\r\n");
     slowGreeting.delayMs = 1200;
@@ -189,18 +170,15 @@ void tst_SlotEnd::endings_data()
         << Script{slowGreeting} << false << 0 << 0 << quit
         << QStringList{"Y:554 5.7.1 Service unavailable; client [127.0.0.1] blocked",
                        "",
-                       "C:The greeting took # seconds.",
-                       "C:Hint: a greeting this slow is probably the server looking up this "
-                       "computer's name (reverse DNS), or a deliberate pause against spam; mail "
-                       "programs with short time-outs give up on it.",
+                       Note(Id::GreetingTook),
+                       Hint(Cause::SlowGreeting),
                        "W:QUIT",
-                       "C:The server refused the session in its greeting (554)."}
+                       Note(Id::RefusedGreeting)}
         << Failed;
     // A reply that trickles in does not buy itself more time.
     QTest::newRow("greeting trickles in slower than the limit")
         << Script{S::SayInPieces("220 " + QByteArray(60, 'z') + "\r\n", 1, 40)} << false << 500 << 0
-        << Commands{} << QStringList{QStringLiteral("C:No greeting from the server within 500 ms.")}
-        << Failed;
+        << Commands{} << QStringList{Note(Id::NoGreeting)} << Failed;
 }
 
 void tst_SlotEnd::endings()
@@ -268,9 +246,7 @@ void tst_SlotEnd::dataReplyHasTheLongerLimit()
     const qsizetype queued = log.indexOf(QStringLiteral("Y:250 queued at last"));
     QVERIFY2(queued > 0, qPrintable(log.join(u'|')));
     QCOMPARE(log.mid(queued + 1, 3),
-             (QStringList{"", "C:The reply to the message took # seconds.",
-                          "C:Hint: a reply this slow to the end of the data is probably the "
-                          "server's content filter (spam and virus checks) at work."}));
+             (QStringList{"", Note(Id::ReplyTook), Hint(Cause::SlowFilter)}));
     QCOMPARE(run.boxTexts(), Sent);
 }
 

@@ -2,6 +2,7 @@
 #include "support/Expectations.h"
 #include "support/ScriptedServer.h"
 
+#include "platform/ThemeColor.h"
 #include "util/Colors.h"
 
 #include <QScopeGuard>

@@ -4,6 +4,8 @@
 #include <QTextBlock>
 #include <QtTest>
 
+#include <algorithm>
+
 // The coloured log: the colour each piece of text is shown in, text shown as
 // the characters it is made of, the plain text read back, and clearing.
 class tst_StatusLog : public QObject
@@ -263,6 +265,10 @@ void tst_StatusLog::theRecordedLogShowsWhatTheWindowShows_data()
     QTest::newRow("an earlier log, then a run")
         << QStringList{"set:earlier log\r\nline two", "FFFFFF:more\r\n"};
     QTest::newRow("cleared") << QStringList{"00FFFF:554 no\r\n", "set:", "FFFFFF:first\r\n"};
+    // A mark (after "#") goes with its text, unseen, and ends with it.
+    QTest::newRow("marked lines, held and not") << QStringList{
+        "FFFF00#65537:note\r\n", "hold",   "00FFFF:250 ok\r\n", "FFFF00#131074:hint\r\n",
+        "FFFF00:plain\r\n",      "release"};
 }
 
 // Engine suites read the log of a window without widgets: it must read back
@@ -281,8 +287,9 @@ void tst_StatusLog::theRecordedLogShowsWhatTheWindowShows()
             } else if (step.startsWith(QStringLiteral("set:"))) {
                 log->SetText(step.mid(4));
             } else {
-                log->SetSelColor(step.section(u':', 0, 0).toUInt(nullptr, 16));
-                log->InsertText(step.section(u':', 1));
+                const QString head = step.section(u':', 0, 0);
+                log->SetSelColor(head.section(u'#', 0, 0).toUInt(nullptr, 16));
+                log->InsertMarkedText(step.section(u':', 1), head.section(u'#', 1).toUInt());
             }
         }
         QCOMPARE(recorded.Text(), shown.Text());
@@ -292,6 +299,16 @@ void tst_StatusLog::theRecordedLogShowsWhatTheWindowShows()
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QCOMPARE(recorded.Lines().at(i).text, lines.at(i).text);
         QCOMPARE(recorded.Lines().at(i).colour, lines.at(i).colour);
+        QCOMPARE(recorded.Lines().at(i).mark, lines.at(i).mark);
+    }
+    // A marked line of one piece reads back with its mark.
+    for (const QString &step : steps) {
+        const QString head = step.section(u':', 0, 0);
+        const auto carries = [&](const RecordedLog::Line &line) {
+            return line.text + QStringLiteral("\r\n") == step.section(u':', 1) &&
+                   line.mark == head.section(u'#', 1).toUInt();
+        };
+        QVERIFY(!head.contains(u'#') || std::any_of(lines.begin(), lines.end(), carries));
     }
 }
 

@@ -129,19 +129,21 @@ void tst_PrintDuringRun::printWhileTheEngineWaits()
 
     QVERIFY(printed);
     // The tool's own notes are printed with the rest, as plain text.
+    const QStringList lines = run.logLines();
+    QCOMPARE(lines.mid(0, 2), (QStringList{QStringLiteral("W:Connecting to SMTP Server, please "
+                                                          "wait .."),
+                                           Expect::ConnectedNote}));
     if (!releaseWhileDialogOpen)
-        QCOMPARE(logWhenDialogCloses, QStringLiteral("Connecting to SMTP Server, please wait ..\r\n"
-                                                     "Connected to 127.0.0.1 port %1.\r\n")
-                                          .arg(server.address().section(u':', 1)));
+        QCOMPARE(logWhenDialogCloses,
+                 log.Text().section(QStringLiteral("\r\n"), 0, 1) + QStringLiteral("\r\n"));
     QCOMPARE(events.filter(QStringLiteral("Print@")),
              QStringList{QStringLiteral("Print@Home:") + logWhenDialogCloses});
     QVERIFY(events.contains(QStringLiteral("EndDoc@Home")));
     // The run went on to its end as if nothing had happened.
     QVERIFY(server.quitReceived());
-    static const QRegularExpression end(
-        QStringLiteral("QUIT\r\n221 2.0.0 Bye\r\n\r\nThe dialogue took \\d+ ms, from connecting to "
-                       "the reply to QUIT.\r\n$"));
-    QVERIFY2(end.match(log.Text()).hasMatch(), qPrintable(log.Text()));
+    QCOMPARE(lines.mid(lines.size() - 4),
+             (QStringList{"W:QUIT", "Y:221 2.0.0 Bye", "", Expect::TookNote}));
+    QVERIFY(log.Text().endsWith(QStringLiteral("\r\n")));
     QCOMPARE(run.boxTexts(), Expect::Sent);
     QVERIFY(run.windowUnlocked());
 }

@@ -1,9 +1,8 @@
 #include "robustness/HostileScripts.h"
 
+#include "support/Expectations.h"
+
 namespace {
-const QString PlainLoginHint = QStringLiteral(
-    "#Hint: type 127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS) if the server offers it: there "
-    "the password goes encrypted. Change the password if others can read this network.");
 
 Exchange Reply(const QByteArray &reply, const QStringList &logAfter, const QByteArray &command,
                Upto reached)
@@ -21,17 +20,14 @@ QList<Exchange> StandardExchanges(bool withAuth)
     QList<Exchange> exchanges{Reply("220 scripted ESMTP\r\n", {">" + QString::fromLatin1(greeting)},
                                     greeting, Upto::Helo)};
     if (withAuth) {
-        exchanges
-            << Reply("250 scripted\r\n", {">AUTH LOGIN"}, "AUTH LOGIN", Upto::AuthLogin)
-            << Reply("334 VXNlcm5hbWU6\r\n", {">dXNlcg=="}, "dXNlcg==", Upto::User)
-            << Reply(
-                   "334 UGFzc3dvcmQ6\r\n",
-                   {">********",
-                    "#The server offers no STARTTLS: the user name and password went unencrypted.",
-                    PlainLoginHint},
-                   "c2VjcmV0", Upto::Pass)
-            << Reply("235 2.7.0 Authentication successful\r\n", {">MAIL FROM:<>"}, "MAIL FROM:<>",
-                     Upto::Mail);
+        exchanges << Reply("250 scripted\r\n", {">AUTH LOGIN"}, "AUTH LOGIN", Upto::AuthLogin)
+                  << Reply("334 VXNlcm5hbWU6\r\n", {">dXNlcg=="}, "dXNlcg==", Upto::User)
+                  << Reply("334 UGFzc3dvcmQ6\r\n",
+                           {">********", u'#' + Expect::PlainLoginNote,
+                            u'#' + Expect::PlainLoginHint},
+                           "c2VjcmV0", Upto::Pass)
+                  << Reply("235 2.7.0 Authentication successful\r\n", {">MAIL FROM:<>"},
+                           "MAIL FROM:<>", Upto::Mail);
     } else {
         exchanges << Reply("250 scripted\r\n", {">MAIL FROM:<>"}, "MAIL FROM:<>", Upto::Mail);
     }

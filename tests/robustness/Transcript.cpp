@@ -35,7 +35,7 @@ QStringList ExpectedLog(const QStringList &items)
             log += QStringLiteral("W:") + text;
             break;
         case u'#':
-            log += QStringLiteral("C:") + text;
+            log += text;
             break;
         default:
             qFatal("ExpectedLog: item without a kind: %s", qPrintable(item));

@@ -15,8 +15,8 @@
 //   "~text"  text logged in yellow as it came, with no reply end of its own
 //            (an unfinished reply, or the first 64 KiB of a runaway one);
 //   ">text"  a command logged in white;
-//   "#text"  a note of the tool's own, in cyan (see EngineRun::logLines for
-//            "{port}" and "#" in them).
+//   "#line"  a note or a hint of the tool's own, as Expect::Note and
+//            Expect::Hint give it.
 // The white first line of every run comes first by itself.
 QStringList ExpectedLog(const QStringList &items);
 

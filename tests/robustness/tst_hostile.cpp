@@ -71,68 +71,54 @@ Row Refused(const Prefix &prefix, const Script &more, const QStringList &moreLog
     return row;
 }
 
-const QString Connected = QStringLiteral("#Connected to 127.0.0.1 port {port}.");
-const QString Took =
-    QStringLiteral("#The dialogue took # ms, from connecting to the reply to QUIT.");
+using Expect::Hint;
+using Expect::Note;
+using Cause = Hints::Cause;
+using Id = Notes::Id;
+
+const QString Connected = u'#' + Expect::ConnectedNote;
+const QString Took = u'#' + Expect::TookNote;
 
 // The note that ends the log of each failing row: what went wrong, and where.
 const QHash<QString, QString> FailureNote{
-    {"greeting 421", "The server refused the session in its greeting (421)."},
-    {"greeting 554", "The server refused the session in its greeting (554)."},
-    {"greeting 500", "The server refused the session in its greeting (500)."},
-    {"greeting 199", "The server refused the session in its greeting (199)."},
-    {"greeting of another service",
-     "The server's greeting is not an SMTP reply: is this a mail server?"},
-    {"greeting of binary garbage",
-     "The server's greeting is not an SMTP reply: is this a mail server?"},
-    {"greeting of code and nothing else, too short",
-     "The server's greeting is not an SMTP reply: is this a mail server?"},
-    {"NUL byte inside the reply code",
-     "The server's greeting is not an SMTP reply: is this a mail server?"},
-    {"greeting of one 1 MiB line",
-     "The greeting is longer than 64 KiB: Vormant stopped reading it."},
-    {"endless continuation lines",
-     "The reply to HELO is longer than 64 KiB: Vormant stopped reading it."},
-    {"two replies in one segment", "The server sent more than one reply to HELO."},
-    {"354 and 550 together", "The server sent more than one reply to DATA."},
-    {"greeting and an unasked reply in one segment", "The server sent more than its greeting."},
-    {"close before the greeting", "The server closed the connection before its greeting."},
-    {"close in the middle of a reply line", "The server closed the connection after MAIL FROM."},
-    {"close in the middle of a multi-line reply",
-     "The server closed the connection before its greeting."},
-    {"connection reset after MAIL", "The server closed the connection after MAIL FROM."},
-    {"connection reset instead of a greeting",
-     "The server closed the connection before its greeting."},
-    {"server that accepts and never speaks", "No greeting from the server within 700 ms."},
-    {"server that falls silent after MAIL", "No reply to MAIL FROM within 700 ms."},
-    {"server that falls silent after the end of data", "No reply to the message within 700 ms."},
-    {"reply that never finishes its line", "No reply to HELO within 700 ms."},
-    {"connection refused", "Connection refused by 127.0.0.1 port {port}: no mail server listens "
-                           "there (Connection refused)."},
-    {"host name that does not resolve",
-     "The host \"no-such-host.invalid\" was not found: check the server name (Host not found)."},
-    {"535 to the password", "The server did not accept the user name or password (535)."},
-    {"535 to the user name", "The server did not accept the user name or password (535)."},
-    {"504 to AUTH LOGIN", "The server refused AUTH LOGIN (504)."},
-    {"503 to AUTH LOGIN", "The server refused AUTH LOGIN (503)."},
-    {"250 to AUTH LOGIN", "The server did not accept the user name or password (500)."},
-    {"a third 334", "The server did not accept the user name or password (535)."},
+    {"greeting 421", Note(Id::RefusedGreeting)},
+    {"greeting 554", Note(Id::RefusedGreeting)},
+    {"greeting 500", Note(Id::RefusedGreeting)},
+    {"greeting 199", Note(Id::RefusedGreeting)},
+    {"greeting of another service", Note(Id::GreetingNotSmtp)},
+    {"greeting of binary garbage", Note(Id::GreetingNotSmtp)},
+    {"greeting of code and nothing else, too short", Note(Id::GreetingNotSmtp)},
+    {"NUL byte inside the reply code", Note(Id::GreetingNotSmtp)},
+    {"greeting of one 1 MiB line", Note(Id::GreetingTooLong)},
+    {"endless continuation lines", Note(Id::ReplyTooLong)},
+    {"two replies in one segment", Note(Id::MoreThanOneReply)},
+    {"354 and 550 together", Note(Id::MoreThanOneReply)},
+    {"greeting and an unasked reply in one segment", Note(Id::MoreThanOneGreeting)},
+    {"close before the greeting", Note(Id::ClosedBeforeGreeting)},
+    {"close in the middle of a reply line", Note(Id::ClosedAfter)},
+    {"close in the middle of a multi-line reply", Note(Id::ClosedBeforeGreeting)},
+    {"connection reset after MAIL", Note(Id::ClosedAfter)},
+    {"connection reset instead of a greeting", Note(Id::ClosedBeforeGreeting)},
+    {"server that accepts and never speaks", Note(Id::NoGreeting)},
+    {"server that falls silent after MAIL", Note(Id::NoReply)},
+    {"server that falls silent after the end of data", Note(Id::NoReply)},
+    {"reply that never finishes its line", Note(Id::NoReply)},
+    {"connection refused", Note(Id::Refused)},
+    {"host name that does not resolve", Note(Id::HostNotFound)},
+    {"535 to the password", Note(Id::RefusedLogin)},
+    {"535 to the user name", Note(Id::RefusedLogin)},
+    {"504 to AUTH LOGIN", Note(Id::RefusedCommand)},
+    {"503 to AUTH LOGIN", Note(Id::RefusedCommand)},
+    {"250 to AUTH LOGIN", Note(Id::RefusedLogin)},
+    {"a third 334", Note(Id::RefusedLogin)},
 };
-
-// A shared hint in this table's notation, where "#" marks a note.
-QString AsNote(const QString &hint)
-{
-    return u'#' + hint.mid(2);
-}
 
 // The hint after that note, the likely cause and what to try, of the rows
 // whose evidence points to one; the log of every other row ends with the note.
 const QHash<QString, QString> FailureHint{
-    {"greeting 554", AsNote(Expect::PolicyHint)},
-    {"535 to the password", AsNote(Expect::LoginHint)},
-    {"535 to the user name", AsNote(Expect::LoginHint)},
-    {"504 to AUTH LOGIN", AsNote(Expect::NoAuthHint)},
-    {"503 to AUTH LOGIN", AsNote(Expect::NoAuthHint)},
+    {"greeting 554", Expect::PolicyHint},        {"535 to the password", Expect::LoginHint},
+    {"535 to the user name", Expect::LoginHint}, {"504 to AUTH LOGIN", Expect::NoAuthHint},
+    {"503 to AUTH LOGIN", Expect::NoAuthHint},
 };
 
 void AddRow(const char *name, const Row &row)
@@ -151,7 +137,7 @@ void AddRow(const char *name, const Row &row)
             qFatal("no failure note for the row \"%s\"", name);
         log.append(QStringLiteral("#") + note);
         if (!FailureHint.value(QString::fromUtf8(name)).isEmpty())
-            log.append(FailureHint.value(QString::fromUtf8(name)));
+            log.append(u'#' + FailureHint.value(QString::fromUtf8(name)));
     }
     QTest::newRow(name) << row.peer << row.withAuth << row.replyTimeoutMs << row.minArrivals
                         << (row.prefix.script + row.more)
@@ -302,16 +288,15 @@ void MidDialogueRows()
     {
         const char *name;
         Upto upto;
-        const char *refused;
-    } points[] = {{"421 after MAIL", Upto::Mail, "MAIL FROM"},
-                  {"421 after RCPT", Upto::Rcpt, "RCPT TO"},
-                  {"421 after DATA", Upto::Data, "DATA"},
-                  {"421 after the end of data", Upto::Dot, "the message"}};
+    } points[] = {{"421 after MAIL", Upto::Mail},
+                  {"421 after RCPT", Upto::Rcpt},
+                  {"421 after DATA", Upto::Data},
+                  {"421 after the end of data", Upto::Dot}};
     for (const auto &point : points) {
         Row row = Make(StandardUpto(point.upto),
                        {ScriptedServer::SayThenClose("421 4.4.2 Timeout, closing\r\n")},
                        {"<421 4.4.2 Timeout, closing"});
-        row.note = QStringLiteral("The server refused %1 (421).").arg(point.refused);
+        row.note = Note(Id::RefusedCommand);
         AddRow(point.name, row);
     }
 
@@ -320,20 +305,19 @@ void MidDialogueRows()
         const char *name;
         Upto upto;
         bool withAuth;
-        const char *after;
-    } closes[] = {{"close without reply after HELO", Upto::Helo, false, "HELO"},
-                  {"close without reply after AUTH LOGIN", Upto::AuthLogin, true, "AUTH LOGIN"},
-                  {"close without reply after the user name", Upto::User, true, "the user name"},
-                  {"close without reply after the password", Upto::Pass, true, "the password"},
-                  {"close without reply after MAIL", Upto::Mail, false, "MAIL FROM"},
-                  {"close without reply after RCPT", Upto::Rcpt, false, "RCPT TO"},
-                  {"close without reply after DATA", Upto::Data, false, "DATA"},
-                  {"close without reply after the end of data", Upto::Dot, false, "the message"}};
+    } closes[] = {{"close without reply after HELO", Upto::Helo, false},
+                  {"close without reply after AUTH LOGIN", Upto::AuthLogin, true},
+                  {"close without reply after the user name", Upto::User, true},
+                  {"close without reply after the password", Upto::Pass, true},
+                  {"close without reply after MAIL", Upto::Mail, false},
+                  {"close without reply after RCPT", Upto::Rcpt, false},
+                  {"close without reply after DATA", Upto::Data, false},
+                  {"close without reply after the end of data", Upto::Dot, false}};
     for (const auto &close : closes) {
         Row row =
             Make(StandardUpto(close.upto, close.withAuth), {ScriptedServer::SayThenClose({})}, {});
         row.withAuth = close.withAuth;
-        row.note = QStringLiteral("The server closed the connection after %1.").arg(close.after);
+        row.note = Note(Id::ClosedAfter);
         AddRow(close.name, row);
     }
     AddRow("close before the greeting", Make({}, {ScriptedServer::SayThenClose({})}, {}));
@@ -545,8 +529,7 @@ void tst_Hostile::socketErrorMidRun_data()
     QTest::addColumn<QStringList>("notes");
     QTest::newRow("error after MAIL")
         << Upto::Mail << Error
-        << QStringList{"#The connection to 127.0.0.1 port {port} failed (Connection timed out).",
-                       "#The test failed waiting for the reply to MAIL FROM."};
+        << QStringList{u'#' + Note(Id::ConnectionFailed), u'#' + Note(Id::FailedWaiting)};
     QTest::newRow("error after QUIT") << Upto::Quit << Sent // the message was accepted
                                       << QStringList{Took};
 }

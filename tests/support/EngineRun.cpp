@@ -1,11 +1,12 @@
 #include "support/EngineRun.h"
 
+#include "support/Expectations.h"
+
 #include "app/Module1.h"
 #include "app/TestCommand.h"
-#include "engine/ServerAddress.h"
+#include "engine/Notes.h"
 #include "util/Colors.h"
 
-#include <QRegularExpression>
 #include <QTest>
 
 EngineRun::EngineRun(On on) : EngineRun(std::make_unique<TestServices>(), nullptr, on) {}
@@ -97,34 +98,25 @@ QStringList EngineRun::logLines() const
             lines.append(QString());
             continue;
         }
+        const std::uint32_t id = line.mark & 0xFFFF;
         QString tag = QStringLiteral("?:");
-        if (line.colour == Colors::White)
-            tag = QStringLiteral("W:");
+        if (line.colour == Colors::Cyan && (line.mark & ~0xFFFFu) == Notes::NoteMark)
+            tag = Expect::Note(Notes::Id(id));
+        else if (line.colour == Colors::Cyan && (line.mark & ~0xFFFFu) == Notes::HintMark)
+            tag = Expect::Hint(Hints::Cause(id));
+        else if (line.colour == Colors::White)
+            tag = QStringLiteral("W:") + line.text;
         else if (line.colour == Colors::Yellow)
-            tag = QStringLiteral("Y:");
+            tag = QStringLiteral("Y:") + line.text;
         else if (line.colour == Colors::Cyan)
-            tag = QStringLiteral("C:");
-        lines.append(tag + line.text);
+            tag = QStringLiteral("C:") + line.text;
+        else
+            tag += line.text;
+        lines.append(tag);
     }
     // The log ends with a line end, which leaves an empty last line.
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
-
-    // What changes from run to run reads the same in every run: the port of
-    // the server typed (a port other than that one stays as it is), the
-    // milliseconds the dialogue took and the seconds a slow reply took.
-    const QString typedPort =
-        QStringLiteral(" port %1")
-            .arg(ParseServerAddress(m_controls->FieldText(WindowControls::Field::Server)).port);
-    static const QRegularExpression took(QStringLiteral("^(C:The dialogue took )\\d+( ms)"));
-    static const QRegularExpression slow(
-        QStringLiteral("^(C:The (?:greeting|reply to .+) took )\\d+\\.\\d( seconds\\.)$"));
-    for (QString &line : lines) {
-        if (line.startsWith(QStringLiteral("C:")))
-            line.replace(typedPort, QStringLiteral(" port {port}"));
-        line.replace(took, QStringLiteral("\\1#\\2"));
-        line.replace(slow, QStringLiteral("\\1#\\2"));
-    }
     return lines;
 }
 
@@ -144,7 +136,7 @@ bool EngineRun::windowUnlocked() const
     if (!m_headless->TestEnabled())
         return false;
     for (const auto field : WindowControls::Fields) {
-        if (!m_headless->FieldEnabled(field) || m_headless->FieldBackColor(field) != Colors::White)
+        if (!m_headless->FieldEnabled(field) || m_headless->FieldShownLocked(field))
             return false;
     }
     return true;

@@ -59,10 +59,10 @@ public:
     SocketArray &sockets() { return m_controls->Sockets(); }
     bool runOn() { return m_controls->MonitorTimer().isActive(); }
 
-    // The log line by line: "W:" white text, "Y:" yellow text, "C:" the
-    // tool's cyan notes, "?:" anything else; an empty line is "". The port of
-    // the server typed reads "{port}" in the notes, and the
-    // time the dialogue or a slow reply took reads "#".
+    // The log line by line: "W:" white text, "Y:" yellow text, a note or a
+    // hint by its id as Expect::Note and Expect::Hint give it, "C:" other cyan
+    // text, "?:" anything else; an empty line is "". What a note says is
+    // checked once, in the table of note texts, not in every whole log.
     QStringList logLines() const;
 
     // The window is idle: Test and the five fields enabled, fields white.

@@ -3,10 +3,13 @@
 #include "support/MessageShape.h"
 #include "support/ScriptedServer.h"
 
+#include "engine/Hints.h"
 #include "engine/MessageText.h"
+#include "engine/Notes.h"
 
 #include <QByteArray>
 #include <QList>
+#include <QMetaEnum>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
@@ -63,31 +66,30 @@ inline QList<ScriptedServer::Turn> InPieces(QList<ScriptedServer::Turn> script, 
     return script;
 }
 
-// The notes of every run against a scripted server, as EngineRun shows them:
-// the connection made, and at the end of a successful dialogue its duration.
-const QString ConnectedNote = QStringLiteral("C:Connected to 127.0.0.1 port {port}.");
+// A note or a hint as EngineRun::logLines shows it: its kind and its id.
+inline QString Note(Notes::Id id)
+{
+    return QStringLiteral("N:") +
+           QLatin1StringView(QMetaEnum::fromType<Notes::Id>().valueToKey(static_cast<int>(id)));
+}
+inline QString Hint(Hints::Cause cause)
+{
+    return QStringLiteral("H:") + QLatin1StringView(QMetaEnum::fromType<Hints::Cause>().valueToKey(
+                                      static_cast<int>(cause)));
+}
+
+// The notes of every run against a scripted server: the connection made, and
+// at the end of a successful dialogue its duration.
+const QString ConnectedNote = Note(Notes::Id::ConnectedToAddress);
+const QString TookNote = Note(Notes::Id::DialogueTook);
 // A login to a server that offers no STARTTLS, and the hint that follows it.
-const QString PlainLoginNote =
-    QStringLiteral("C:The server offers no STARTTLS: the user name and password went unencrypted.");
-const QString PlainLoginHint = QStringLiteral(
-    "C:Hint: type 127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS) if the server offers it: there "
-    "the password goes encrypted. Change the password if others can read this network.");
-const QString TookNote =
-    QStringLiteral("C:The dialogue took # ms, from connecting to the reply to QUIT.");
+const QString PlainLoginNote = Note(Notes::Id::PasswordUnencrypted);
+const QString PlainLoginHint = Hint(Hints::Cause::PasswordOverSubmission);
 // The hints of a refused login, of a greeting that refuses this computer, and
 // of AUTH on a server whose EHLO reply has none.
-const QString LoginHint =
-    QStringLiteral("C:Hint: the user name is often the whole mail address, not only the part "
-                   "before the @; some providers want an app password made for mail programs "
-                   "instead of the usual one.");
-const QString PolicyHint = QStringLiteral(
-    "C:Hint: the server probably refuses this computer's address, by its policy (a home or "
-    "dynamic address) or because the address is on a block list: test from another network, or "
-    "ask the server's administrator.");
-const QString NoAuthHint = QStringLiteral(
-    "C:Hint: the server offers no login on port {port} (its EHLO reply has no AUTH): type "
-    "127.0.0.1:587 (STARTTLS) or 127.0.0.1:465 (TLS) to log in there, or leave user name and "
-    "password empty to send to an address the server takes mail for.");
+const QString LoginHint = Hint(Hints::Cause::LoginRefused);
+const QString PolicyHint = Hint(Hints::Cause::RefusedByPolicy);
+const QString NoAuthHint = Hint(Hints::Cause::NoAuthOffered);
 
 // The log of a whole run against ScriptedServer::AcceptingScript(false) for
 // a recipient, by default bob@example.com.

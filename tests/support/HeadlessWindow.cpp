@@ -2,6 +2,7 @@
 
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/StatusLog.h"
+#include "platform/ThemeColor.h"
 #include "util/Colors.h"
 
 #include <QTextBlock>
@@ -38,9 +39,9 @@ void RecordedLog::SetText(const QString &text)
     m_pieces = {{std::nullopt, text}};
 }
 
-void RecordedLog::InsertText(const QString &text)
+void RecordedLog::InsertMarkedText(const QString &text, std::uint32_t mark)
 {
-    (m_holding ? m_held : m_pieces).append({m_selColor, text});
+    (m_holding ? m_held : m_pieces).append({m_selColor, text, mark});
 }
 
 void RecordedLog::InsertHeld()
@@ -72,8 +73,10 @@ QList<RecordedLog::Line> RecordedLog::Lines() const
                 lines.append(Line{});
                 continue;
             }
-            if (lines.last().text.isEmpty())
+            if (lines.last().text.isEmpty()) {
                 lines.last().colour = piece.colour;
+                lines.last().mark = piece.mark;
+            }
             lines.last().text += c;
         }
     }
@@ -86,7 +89,9 @@ QList<RecordedLog::Line> ShownLines(const StatusLog &log)
     for (QTextBlock block = log.document()->begin(); block.isValid(); block = block.next()) {
         RecordedLog::Line line{std::nullopt, block.text()};
         if (!line.text.isEmpty()) {
-            const QColor colour = block.begin().fragment().charFormat().foreground().color();
+            const QTextCharFormat format = block.begin().fragment().charFormat();
+            line.mark = format.property(StatusLog::MarkProperty).toUInt();
+            const QColor colour = format.foreground().color();
             for (const std::uint32_t known : {Colors::White, Colors::Yellow, Colors::Cyan}) {
                 if (colour == Colors::ToQColor(known))
                     line.colour = known;

@@ -23,11 +23,13 @@ public:
         // SetText, which the log shows in its plain colour.
         std::optional<std::uint32_t> colour;
         QString text;
+        std::uint32_t mark = 0; // the mark of the line's first character
     };
 
     void SetText(const QString &text) override;
     void SetSelColor(std::uint32_t colour) override { m_selColor = colour; }
-    void InsertText(const QString &text) override;
+    void InsertText(const QString &text) override { InsertMarkedText(text, 0); }
+    void InsertMarkedText(const QString &text, std::uint32_t mark) override;
     QString Text() const override;
     void HoldInsertions() override { m_holding = true; }
     void InsertHeld() override;
@@ -40,6 +42,7 @@ private:
     {
         std::optional<std::uint32_t> colour;
         QString text;
+        std::uint32_t mark = 0;
     };
     QList<Piece> m_pieces;
     QList<Piece> m_held;
@@ -63,16 +66,13 @@ public:
 
     void SetFieldText(Field field, const QString &text) { At(field).text = text; }
     bool FieldEnabled(Field field) const { return At(field).enabled; }
-    std::uint32_t FieldBackColor(Field field) const { return At(field).colour; }
+    bool FieldShownLocked(Field field) const { return At(field).shownLocked; }
     bool TestEnabled() const { return m_testEnabled; }
     RecordedLog &Recorded() { return m_log; }
 
     QString FieldText(Field field) const override { return At(field).text; }
     void SetFieldEnabled(Field field, bool enabled) override { At(field).enabled = enabled; }
-    void SetFieldBackColor(Field field, std::uint32_t colour) override
-    {
-        At(field).colour = colour;
-    }
+    void ShowFieldLocked(Field field, bool locked) override { At(field).shownLocked = locked; }
     void SetTestEnabled(bool enabled) override { m_testEnabled = enabled; }
     void ParkFocus() override {}
     LogControl &Log() override { return m_log; }
@@ -84,7 +84,7 @@ private:
     {
         QString text;
         bool enabled = true;
-        std::uint32_t colour = 0xFFFFFF;
+        bool shownLocked = false;
     };
     FieldState &At(Field field) { return m_fields[std::size_t(field)]; }
     const FieldState &At(Field field) const { return m_fields[std::size_t(field)]; }

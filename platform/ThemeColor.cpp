@@ -1,4 +1,4 @@
-#include "util/Colors.h"
+#include "platform/ThemeColor.h"
 
 #include <QGuiApplication>
 #include <QPalette>
