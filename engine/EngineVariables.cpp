@@ -1,10 +1,17 @@
-#include "engine/modQuendel_EmailClient.h"
+#include "engine/RunState.h"
 
 namespace modQuendel_EmailClient {
 
-RunState Run;
-
 int ReplyTimeoutMs = 5 * 60 * 1000;
 int DataReplyTimeoutMs = 10 * 60 * 1000;
+
+// After the settings, which its timeouts are taken from.
+RunState Run;
+
+void StartSlot(std::int16_t Index)
+{
+    Run.Slot = SlotState{};
+    SlotEnded.at(std::size_t(Index)) = false;
+}
 
 } // namespace modQuendel_EmailClient

@@ -1,5 +1,6 @@
 #include "engine/Notes.h"
 #include "engine/ReplyDeadline.h"
+#include "engine/RunEvidence.h"
 #include "engine/RunInput.h"
 #include "engine/ServerAddress.h"
 #include "engine/WindowControls.h"
@@ -43,8 +44,8 @@ void StartRun(const RunRequest &request)
 
 void SendMail()
 {
+    // ErrorCount starts at 0 with the run: each run is judged on its own failures.
     SentCount = 0;
-    ErrorCount = 0; // each run is judged on its own failures
     CurrentSlot = 0;
     LoadSockets();
     Pause(0.001);
@@ -73,6 +74,7 @@ namespace {
 void ConnectFailure(const QString &description)
 {
     Notes::ConnectFailed(description);
+    RunEvidence::HintAfter(Hints::Event::NotStarted);
     ErrorCount = CheckedAdd16(ErrorCount, 1);
     FinishMailRun();
 }
@@ -87,11 +89,7 @@ void ConnectPendingSlots()
                 continue;
             CurrentSlot = i;
             StepDone = false;
-            Reply.Clear();
-            EhloSent = false;
-            GreetingReply.clear();
-            SlotEnded.at(std::size_t(i)) = false;
-            Notes::SetLastCommand({});
+            StartSlot(i);
 
             const ServerAddress server = ParseServerAddress(Module1::SmtpServer);
             if (!server.valid)
@@ -104,12 +102,11 @@ void ConnectPendingSlots()
             // find this slot's step, not the last step of the run before.
             SmtpStep = Step::Helo;
             ImplicitTls = server.port == ImplicitTlsPort;
-            Handshaking = false;
             if (ImplicitTls)
                 socket.ConnectEncrypted();
             else
                 socket.Connect();
-            StartReplyDeadline(ReplyTimeoutMs); // for the greeting
+            StartReplyDeadline(Run.ReplyMs); // for the greeting
 
             WaitStepDone();
         }

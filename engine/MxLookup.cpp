@@ -2,13 +2,13 @@
 
 #include "engine/Hints.h"
 #include "engine/Notes.h"
+#include "engine/RunState.h"
 #include "engine/WindowControls.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/UntrappedError.h"
 
 #include <QDnsLookup>
 #include <QList>
-#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
@@ -17,33 +17,17 @@
 namespace MxLookup {
 
 namespace {
-struct Lookup
-{
-    QPointer<QDnsLookup> dns;
-    QString domain;
-    Subject subject = Subject::Recipient;
-    QString serverHost;
-    bool answered = false;
-    Hints::Hint hint;
-};
-
-// The lookups of the failure at hand, in the order they were started: their
-// hints reach the log in that order, whichever answer comes first.
-QList<Lookup> Lookups;
+using modQuendel_EmailClient::Run;
 
 void Finish();
 
-// One timer on the window, made when first needed. Lookups live on the window
-// too: a window that goes takes them along.
-QTimer *DeadlineTimer()
+// A window that goes takes the lookups along, and their deadline.
+QTimer &DeadlineTimer()
 {
-    static QPointer<QTimer> timer;
-    if (!timer) {
-        timer = new QTimer(&Module1::MonitorTimer());
-        timer->setSingleShot(true);
-        QObject::connect(timer, &QTimer::timeout, timer, [] { Trapped(Finish); });
-        QObject::connect(timer, &QObject::destroyed, [] { Lookups.clear(); });
-    }
+    const bool made = !Run.Lookups.deadline;
+    QTimer &timer = RunTimer(Run.Lookups.deadline, Finish);
+    if (made)
+        QObject::connect(&timer, &QObject::destroyed, [] { Run.Lookups.started.clear(); });
     return timer;
 }
 
@@ -52,13 +36,10 @@ QTimer *DeadlineTimer()
 // which waited for this, comes now.
 void Finish()
 {
-    DeadlineTimer()->stop();
-    const QList<Lookup> lookups = std::exchange(Lookups, {});
+    DeadlineTimer().stop();
+    // A lookup still waiting goes with its entry.
+    const std::vector<Lookup> lookups = std::exchange(Run.Lookups.started, {});
     for (const Lookup &lookup : lookups) {
-        if (lookup.dns) {
-            QObject::disconnect(lookup.dns, nullptr, nullptr, nullptr);
-            lookup.dns->deleteLater();
-        }
         Notes::Hint(lookup.hint);
     }
     modQuendel_EmailClient::CheckOutcomeSoon();
@@ -67,8 +48,8 @@ void Finish()
 void Answered(QDnsLookup *dns)
 {
     bool allAnswered = true;
-    for (Lookup &lookup : Lookups) {
-        if (lookup.dns == dns) {
+    for (Lookup &lookup : Run.Lookups.started) {
+        if (lookup.dns.get() == dns) {
             QList<Hints::MailHost> hosts;
             if (dns->error() == QDnsLookup::NoError) {
                 for (const QDnsMailExchangeRecord &record : dns->mailExchangeRecords())
@@ -95,25 +76,27 @@ void Start(const QString &domain, Subject subject, const QString &serverHost)
 {
     // A name the resolver can be asked for: ASCII (IDNA), not an address literal.
     const QString name = QString::fromLatin1(QUrl::toAce(domain));
-    if (!Settings().enabled || name.isEmpty() || domain.startsWith(u'['))
+    const Resolver &resolver = Run.Lookups.resolver;
+    if (!resolver.enabled || name.isEmpty() || domain.startsWith(u'['))
         return;
-    for (const Lookup &lookup : Lookups) {
+    for (const Lookup &lookup : Run.Lookups.started) {
         if (lookup.domain == domain)
             return;
     }
     auto *dns = new QDnsLookup(QDnsLookup::MX, name, &Module1::MonitorTimer());
-    if (!Settings().nameserver.isNull())
-        dns->setNameserver(Settings().nameserver);
+    if (!resolver.nameserver.isNull())
+        dns->setNameserver(resolver.nameserver);
     QObject::connect(dns, &QDnsLookup::finished, dns, [dns] { Trapped([dns] { Answered(dns); }); });
-    Lookups << Lookup{dns, domain, subject, serverHost, false, {}};
-    if (!DeadlineTimer()->isActive())
-        DeadlineTimer()->start(Settings().deadlineMs);
+    Run.Lookups.started.push_back(
+        Lookup{RunObject<QDnsLookup>(dns), domain, subject, serverHost, false, {}});
+    if (!DeadlineTimer().isActive())
+        DeadlineTimer().start(resolver.deadlineMs);
     dns->lookup();
 }
 
 bool Pending()
 {
-    return !Lookups.isEmpty();
+    return !Run.Lookups.started.empty();
 }
 
 } // namespace MxLookup

@@ -1,9 +1,8 @@
 #include "engine/Notes.h"
 
 #include "engine/ReplyFramer.h"
-#include "engine/RunEvidence.h"
+#include "engine/RunState.h"
 #include "engine/WindowControls.h"
-#include "engine/modQuendel_EmailClient.h"
 #include "platform/LogControl.h"
 #include "util/Colors.h"
 #include "util/FillText.h"
@@ -126,19 +125,6 @@ const Sentence SmtpUtf8NotOffered{
     QStringLiteral(
         "The recipient's address has characters beyond ASCII before its \"@\": that needs "
         "SMTPUTF8, which this server does not offer. Nothing was sent to the recipient.")};
-const auto StartTls = QStringLiteral("STARTTLS");
-const auto Helo = QStringLiteral("HELO");
-const auto AuthLogin = QStringLiteral("AUTH LOGIN");
-const auto AuthPlain = QStringLiteral("AUTH PLAIN");
-const auto AuthXoauth2 = QStringLiteral("AUTH XOAUTH2");
-const auto AuthOAuthBearer = QStringLiteral("AUTH OAUTHBEARER");
-const auto UserName = QStringLiteral("the user name");
-const auto Password = QStringLiteral("the password");
-const auto MailFrom = QStringLiteral("MAIL FROM");
-const auto RcptTo = QStringLiteral("RCPT TO");
-const auto Data = QStringLiteral("DATA");
-const auto Message = QStringLiteral("the message");
-const auto Quit = QStringLiteral("QUIT");
 const Sentence DialogueTook{
     Id::DialogueTook,
     QStringLiteral("The dialogue took %1 ms, from connecting to the reply to QUIT.")};
@@ -147,8 +133,16 @@ const Sentence ReplyTook{Id::ReplyTook, QStringLiteral("The reply to %1 took %2 
 const auto Hint = QStringLiteral("Hint: %1");
 } // namespace Text
 
-// What was last sent belongs to the run.
-QString &g_lastCommand = modQuendel_EmailClient::Run.LastCommand;
+using modQuendel_EmailClient::Command;
+using modQuendel_EmailClient::Run;
+
+// What was last sent, as notes name it.
+QString LastCommandName()
+{
+    return Run.Slot.LastCommand
+               ? modQuendel_EmailClient::RowOf(*Run.Slot.LastCommand).label.toString()
+               : QString();
+}
 
 void Write(std::uint32_t mark, const QString &text)
 {
@@ -174,7 +168,7 @@ QString Duration(int milliseconds)
 
 bool AwaitingGreeting()
 {
-    return g_lastCommand.isEmpty();
+    return !Run.Slot.LastCommand;
 }
 
 // The note on a connection that could not be made, by the kind of failure.
@@ -197,70 +191,12 @@ Sentence ConnectErrorText(QAbstractSocket::SocketError error)
 }
 } // namespace
 
-void SetLastCommand(const QString &label)
-{
-    g_lastCommand = label;
-    // No command yet: a slot begins, and nothing seen before counts.
-    if (label.isEmpty())
-        RunEvidence::StartSlot();
-    else
-        RunEvidence::StartReplyClock();
-}
-
-QString LastCommand()
-{
-    return g_lastCommand;
-}
-
-QString CommandName(std::int32_t step)
-{
-    namespace Step = modQuendel_EmailClient::Step;
-    switch (step) {
-    case Step::Helo:
-        return Text::Helo;
-    case Step::AuthLogin:
-        return Text::AuthLogin;
-    case Step::UserName:
-        return Text::UserName;
-    case Step::Password:
-        return Text::Password;
-    case Step::MailFrom:
-        return Text::MailFrom;
-    case Step::RcptTo:
-        return Text::RcptTo;
-    case Step::Data:
-        return Text::Data;
-    case Step::Message:
-        return Text::Message;
-    case Step::Quit:
-        return Text::Quit;
-    default:
-        return {};
-    }
-}
-
-QString AuthPlainName()
-{
-    return Text::AuthPlain;
-}
-
-QString TokenLoginName(const QString &mechanism)
-{
-    return mechanism == u"OAUTHBEARER" ? Text::AuthOAuthBearer : Text::AuthXoauth2;
-}
-
-bool IsTokenLogin(const QString &label)
-{
-    return label == Text::AuthXoauth2 || label == Text::AuthOAuthBearer;
-}
-
 void Connected(const QString &address, std::int32_t port, const QString &hostTyped)
 {
     // An address typed as the server needs no second mention.
     const bool typedAddress = hostTyped == address || hostTyped.isEmpty();
     Note(FillText(typedAddress ? Text::ConnectedToAddress : Text::Connected,
                   {address, QString::number(port), hostTyped}));
-    RunEvidence::StartReplyClock();
 }
 
 void SocketError(QAbstractSocket::SocketError error, const QString &description,
@@ -272,70 +208,69 @@ void SocketError(QAbstractSocket::SocketError error, const QString &description,
         return;
     }
     Note(FillText(ConnectErrorText(error), {host, QString::number(port), description}));
-    RunEvidence::HintAfterConnectionError(error);
 }
 
 void ConnectFailed(const QString &description)
 {
     Note(FillText(Text::CouldNotStart, {description}));
-    RunEvidence::HintAfter(Hints::Event::NotStarted);
 }
 
 void ServerClosed()
 {
     Note(AwaitingGreeting() ? Text::ClosedBeforeGreeting
-                            : FillText(Text::ClosedAfter, {g_lastCommand}));
+                            : FillText(Text::ClosedAfter, {LastCommandName()}));
 }
 
 void NoReply(int waitedMs)
 {
     Note(AwaitingGreeting() ? FillText(Text::NoGreeting, {Duration(waitedMs)})
-                            : FillText(Text::NoReply, {g_lastCommand, Duration(waitedMs)}));
+                            : FillText(Text::NoReply, {LastCommandName(), Duration(waitedMs)}));
 }
 
 void ReplyTooLong()
 {
     const qsizetype kib = ReplyFramer::MaxReplyLength / 1024;
-    Note(AwaitingGreeting() ? FillText(Text::GreetingTooLong, {QString::number(kib)})
-                            : FillText(Text::ReplyTooLong, {QString::number(kib), g_lastCommand}));
+    Note(AwaitingGreeting()
+             ? FillText(Text::GreetingTooLong, {QString::number(kib)})
+             : FillText(Text::ReplyTooLong, {QString::number(kib), LastCommandName()}));
 }
 
 void MoreThanOneReply()
 {
     Note(AwaitingGreeting() ? Text::MoreThanOneGreeting
-                            : FillText(Text::MoreThanOneReply, {g_lastCommand}));
+                            : FillText(Text::MoreThanOneReply, {LastCommandName()}));
 }
 
 void NotAnSmtpReply()
 {
     Note(AwaitingGreeting() ? Text::GreetingNotSmtp
-                            : FillText(Text::ReplyNotSmtp, {g_lastCommand}));
+                            : FillText(Text::ReplyNotSmtp, {LastCommandName()}));
 }
 
 void Refused(const QString &code)
 {
     // A refused AUTH LOGIN is about the command: no user name or password
     // had gone out yet, whatever its code says.
-    const bool credentials = (code == u"535" && g_lastCommand != Text::AuthLogin) ||
-                             g_lastCommand == Text::UserName || g_lastCommand == Text::Password ||
-                             g_lastCommand == Text::AuthPlain;
+    const std::optional<Command> last = Run.Slot.LastCommand;
+    const bool credentials = (code == u"535" && last != Command::AuthLogin) ||
+                             last == Command::UserName || last == Command::Password ||
+                             last == Command::AuthPlain;
     if (AwaitingGreeting()) {
         Note(FillText(Text::RefusedGreeting, {code}));
-    } else if (IsTokenLogin(g_lastCommand)) {
-        const QString error = RunEvidence::TokenError();
+    } else if (last && modQuendel_EmailClient::IsTokenLogin(*last)) {
+        const QString error = Run.Slot.Seen.tokenError;
         Note(FillText(error.isEmpty() ? Text::RefusedToken : Text::RefusedTokenSaying,
                       {code, error}));
     } else if (credentials) {
         Note(FillText(Text::RefusedLogin, {code}));
     } else {
-        Note(FillText(Text::RefusedCommand, {g_lastCommand, code}));
+        Note(FillText(Text::RefusedCommand, {LastCommandName(), code}));
     }
-    RunEvidence::HintAfter(Hints::Event::Refused);
 }
 
 void FailedWaiting()
 {
-    Note(FillText(Text::FailedWaiting, {g_lastCommand}));
+    Note(FillText(Text::FailedWaiting, {LastCommandName()}));
 }
 
 namespace {
@@ -404,13 +339,11 @@ void Encrypted(const TlsReport &report, const QString &hostTyped)
     Note(FillText(trust.isEmpty() ? Text::EncryptedTrusted : Text::EncryptedUntrusted,
                   {report.protocol, report.cipher, report.subject, report.issuer, expires,
                    trust.isEmpty() ? hostTyped : trust}));
-    RunEvidence::Encrypted(report);
 }
 
 void HandshakeFailed(const QString &host, std::int32_t port, const TlsFailure &failure)
 {
     Note(FillText(Text::HandshakeFailed, {host, QString::number(port), FailureReason(failure)}));
-    RunEvidence::HintAfterHandshakeFailure(failure.libraryText);
 }
 
 void HandshakeTimedOut(int waitedMs)
@@ -426,14 +359,13 @@ void PlainTextAfterStartTls()
 void PasswordUnencrypted()
 {
     Note(Text::PasswordUnencrypted);
-    RunEvidence::HintAfter(Hints::Event::PasswordUnencrypted);
 }
 
 void ReplyTook(qint64 milliseconds)
 {
     const QString seconds = QString::number(double(milliseconds) / 1000, 'f', 1);
     Note(AwaitingGreeting() ? FillText(Text::GreetingTook, {seconds})
-                            : FillText(Text::ReplyTook, {g_lastCommand, seconds}));
+                            : FillText(Text::ReplyTook, {LastCommandName(), seconds}));
 }
 
 void Hint(const Hints::Hint &hint)
@@ -446,7 +378,6 @@ void NoUsableLogin(const QStringList &mechanisms)
 {
     Note(FillText(Text::NoUsableLogin,
                   {mechanisms.isEmpty() ? Text::NoMechanism : mechanisms.join(u' ')}));
-    RunEvidence::HintAfter(Hints::Event::NoUsableLogin);
 }
 
 void SmtpUtf8NotOffered()

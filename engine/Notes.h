@@ -14,6 +14,7 @@
 // lines of the dialogue, saying what happened where the server's replies do
 // not. A note never quotes what a server sent beyond a reply's code, except
 // the error it gives for an access token, which no reply line shows readably.
+// Notes name what the run last sent; they only write, and choose no hint.
 namespace Notes {
 Q_NAMESPACE
 
@@ -63,19 +64,6 @@ Q_ENUM_NS(Id)
 // low half. What a run found can be read from these, whatever the wording.
 constexpr std::uint32_t NoteMark = 0x10000;
 constexpr std::uint32_t HintMark = 0x20000;
-
-// What was last sent, as a note names it ("RCPT TO", "the password"); empty
-// while the greeting is awaited.
-void SetLastCommand(const QString &label);
-QString LastCommand();
-// How notes name the command of a dialogue step.
-QString CommandName(std::int32_t step);
-// How notes name AUTH PLAIN, which carries the user name and password along.
-QString AuthPlainName();
-// How notes name the login with an access token by this mechanism ("AUTH
-// XOAUTH2"), and whether a name is one of those.
-QString TokenLoginName(const QString &mechanism);
-bool IsTokenLogin(const QString &label);
 
 // The connection is made: which address and port were reached.
 void Connected(const QString &address, std::int32_t port, const QString &hostTyped);

@@ -1,38 +1,27 @@
 #include "engine/ReplyDeadline.h"
 
-#include "engine/WindowControls.h"
+#include "engine/RunState.h"
 #include "engine/modQuendel_EmailClient.h"
-#include "platform/UntrappedError.h"
-
-#include <QPointer>
-#include <QTimer>
 
 namespace {
-// One timer on the window, made when first needed.
-QTimer *DeadlineTimer()
+QTimer &DeadlineTimer()
 {
-    static QPointer<QTimer> timer;
-    if (!timer) {
-        timer = new QTimer(&Module1::MonitorTimer());
-        timer->setSingleShot(true);
-        QObject::connect(timer, &QTimer::timeout, timer,
-                         [] { Trapped(modQuendel_EmailClient::OnReplyTimeout); });
-    }
-    return timer;
+    using namespace modQuendel_EmailClient;
+    return RunTimer(Run.ReplyDeadline, OnReplyTimeout);
 }
 } // namespace
 
 void StartReplyDeadline(int milliseconds)
 {
-    DeadlineTimer()->start(milliseconds);
+    DeadlineTimer().start(milliseconds);
 }
 
 void StopReplyDeadline()
 {
-    DeadlineTimer()->stop();
+    DeadlineTimer().stop();
 }
 
 int ReplyDeadlineMs()
 {
-    return DeadlineTimer()->interval();
+    return DeadlineTimer().interval();
 }

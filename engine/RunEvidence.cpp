@@ -4,8 +4,8 @@
 #include "engine/MxLookup.h"
 #include "engine/Notes.h"
 #include "engine/RunInput.h"
+#include "engine/RunState.h"
 #include "engine/ServerAddress.h"
-#include "engine/modQuendel_EmailClient.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -14,47 +14,23 @@
 namespace RunEvidence {
 
 namespace {
-struct Seen
+using modQuendel_EmailClient::Command;
+using modQuendel_EmailClient::Run;
+Seen &Slot()
 {
-    bool loggedIn = false;
-    bool encrypted = false;
-    bool authOffered = true; // until an EHLO reply says otherwise
-    QString greetingHost;
-    QString certificateName;
-    QString lastReply;
-    QString tokenError;
-};
-Seen Slot;
-QElapsedTimer ReplyClock;
+    return Run.Slot.Seen;
+}
 
-// The stage by the command last sent, as the notes name it.
-Hints::Stage StageOf(const QString &command)
+// The stage by the command last sent.
+Hints::Stage Stage()
 {
-    namespace Step = modQuendel_EmailClient::Step;
-    using Hints::Stage;
-    if (command.isEmpty())
-        return Stage::Greeting;
-    if (command == u"EHLO" || command == Notes::CommandName(Step::Helo))
-        return Stage::Hello;
-    if (command == u"STARTTLS")
-        return Stage::StartTls;
-    // AUTH PLAIN and the token logins carry the credentials with the command.
-    if (command.startsWith(QStringLiteral("AUTH PLAIN")) || Notes::IsTokenLogin(command))
-        return Stage::Credentials;
-    if (command.startsWith(QStringLiteral("AUTH")))
-        return Stage::AuthCommand;
-    const std::pair<std::int32_t, Stage> steps[] = {{Step::UserName, Stage::Credentials},
-                                                    {Step::Password, Stage::Credentials},
-                                                    {Step::MailFrom, Stage::MailFrom},
-                                                    {Step::RcptTo, Stage::RcptTo},
-                                                    {Step::Data, Stage::Data},
-                                                    {Step::Message, Stage::Message},
-                                                    {Step::Quit, Stage::Quit}};
-    for (const auto &[step, stage] : steps) {
-        if (command == Notes::CommandName(step))
-            return stage;
-    }
-    return Stage::Connect;
+    return Run.Slot.LastCommand ? modQuendel_EmailClient::RowOf(*Run.Slot.LastCommand).stage
+                                : Hints::Stage::Greeting;
+}
+
+bool TokenLogin()
+{
+    return Run.Slot.LastCommand && modQuendel_EmailClient::IsTokenLogin(*Run.Slot.LastCommand);
 }
 
 QString Recipient()
@@ -76,22 +52,21 @@ Hints::Evidence EvidenceOf(Hints::Event event)
     const ServerAddress server = ParseServerAddress(Module1::SmtpServer);
     Hints::Evidence evidence;
     evidence.event = event;
-    evidence.stage =
-        IsConnectionFailure(event) ? Hints::Stage::Connect : StageOf(Notes::LastCommand());
-    evidence.reply = Slot.lastReply;
+    evidence.stage = IsConnectionFailure(event) ? Hints::Stage::Connect : Stage();
+    evidence.reply = Slot().lastReply;
     evidence.serverField = Module1::SmtpServer;
     evidence.host = server.host;
     evidence.port = server.port;
     evidence.recipient = Recipient();
-    evidence.loggedIn = Slot.loggedIn;
-    evidence.tokenLogin = Notes::IsTokenLogin(Notes::LastCommand());
-    evidence.encrypted = Slot.encrypted;
-    evidence.authOffered = Slot.authOffered;
+    evidence.loggedIn = Slot().loggedIn;
+    evidence.tokenLogin = TokenLogin();
+    evidence.encrypted = Slot().encrypted;
+    evidence.authOffered = Slot().authOffered;
     const QString domain = Hints::DomainOf(evidence.recipient);
     evidence.domainIsServers = Hints::IsServersDomain(domain, server.host) ||
-                               Hints::IsServersDomain(domain, Slot.greetingHost);
+                               Hints::IsServersDomain(domain, Slot().greetingHost);
     evidence.implicitTls = modQuendel_EmailClient::ImplicitTls;
-    evidence.certificateName = Slot.certificateName;
+    evidence.certificateName = Slot().certificateName;
     return evidence;
 }
 
@@ -111,53 +86,40 @@ bool IsName(const QString &host)
 }
 } // namespace
 
-void StartSlot()
-{
-    Slot = {};
-    ReplyClock.invalidate();
-}
-
 void StartReplyClock()
 {
-    ReplyClock.start();
+    Run.Slot.ReplyClock.start();
 }
 
-void ReplyLogged(const QString &reply)
+qint64 ReplyLogged(const QString &reply)
 {
-    const QString command = Notes::LastCommand();
+    const std::optional<Command> command = Run.Slot.LastCommand;
     const QString code = reply.left(3);
-    if (command.isEmpty() && code == u"220")
-        Slot.greetingHost = reply.mid(4).section(QRegularExpression(QStringLiteral("\\s")), 0, 0);
-    if (command == u"EHLO" && code == u"250")
-        Slot.authOffered = OffersAuth(reply);
+    if (!command && code == u"220")
+        Slot().greetingHost = reply.mid(4).section(QRegularExpression(QStringLiteral("\\s")), 0, 0);
+    if (command == Command::Ehlo && code == u"250")
+        Slot().authOffered = OffersAuth(reply);
     if (code == u"235")
-        Slot.loggedIn = true;
-    if (code == u"334" && Notes::IsTokenLogin(command))
-        Slot.tokenError = AccessToken::ErrorOf(reply);
-    Slot.lastReply = reply;
+        Slot().loggedIn = true;
+    if (code == u"334" && TokenLogin())
+        Slot().tokenError = AccessToken::ErrorOf(reply);
+    Slot().lastReply = reply;
 
-    const qint64 waited = ReplyClock.isValid() ? ReplyClock.elapsed() : 0;
-    ReplyClock.invalidate();
-    if (waited <= Hints::SlowReplyMs)
-        return;
-    Notes::ReplyTook(waited);
-    HintAfter(Hints::Event::SlowReply);
+    QElapsedTimer &clock = Run.Slot.ReplyClock;
+    const qint64 waited = clock.isValid() ? clock.elapsed() : 0;
+    clock.invalidate();
+    return waited;
 }
 
 void Encrypted(const TlsReport &report)
 {
-    Slot.encrypted = true;
-    Slot.certificateName = report.subject;
+    Slot().encrypted = true;
+    Slot().certificateName = report.subject;
     StartReplyClock();
     if (report.trust == TlsReport::Trust::OtherName)
         HintAfter(Hints::Event::CertificateOtherName);
     else if (report.trust == TlsReport::Trust::UnknownIssuer)
         HintAfter(Hints::Event::CertificateUnknownIssuer);
-}
-
-QString TokenError()
-{
-    return Slot.tokenError;
 }
 
 void HintAfter(Hints::Event event, const QString &errorText)

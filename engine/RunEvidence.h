@@ -12,22 +12,29 @@
 // own name; and how long the reply awaited has taken.
 namespace RunEvidence {
 
-// A new slot begins: nothing seen yet.
-void StartSlot();
+// What the slot has seen; the run keeps it with the slot's state.
+struct Seen
+{
+    bool loggedIn = false;
+    bool encrypted = false;
+    bool authOffered = true; // until an EHLO reply says otherwise
+    QString greetingHost;
+    QString certificateName;
+    QString lastReply;
+    QString tokenError;
+};
+
 // A command went out, or the connection or its TLS session began: the clock
 // of the next reply starts.
 void StartReplyClock();
-// A complete reply has been logged. One that took longer than the slow-reply
-// limit gets a note with its time, and a hint where the step says why.
-void ReplyLogged(const QString &reply);
-// The TLS handshake has finished.
+// A complete reply has been logged: what it says is kept, and how long it
+// took in milliseconds is returned.
+qint64 ReplyLogged(const QString &reply);
+// The TLS handshake has finished; a certificate that is not trusted for a
+// reason a user can mend gets a hint.
 void Encrypted(const TlsReport &report);
-// The error the server gave for an access token in its 334 challenge, as
-// notes quote it; empty when it gave none that could be read.
-QString TokenError();
-
-// The hint for what the log has just noted, if the evidence points to a
-// cause; the MX lookups that would explain it start too.
+// The one choice of hints: the hint for what the log has just noted, if the
+// evidence points to a cause; the MX lookups that would explain it start too.
 void HintAfter(Hints::Event event, const QString &errorText = {});
 // The connection failed before the greeting with this socket error.
 void HintAfterConnectionError(QAbstractSocket::SocketError error);

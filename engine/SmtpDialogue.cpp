@@ -1,6 +1,4 @@
 #include "engine/AccessToken.h"
-#include "engine/MessageData.h"
-#include "engine/MessageText.h"
 #include "engine/Notes.h"
 #include "engine/ReplyDeadline.h"
 #include "engine/RunEvidence.h"
@@ -8,17 +6,13 @@
 #include "engine/WindowControls.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/LogControl.h"
-#include "platform/Services.h"
 #include "platform/SocketArray.h"
 #include "util/Base64.h"
 #include "util/Colors.h"
 
-#include <QDateTime>
 #include <QRegularExpression>
 #include <QStringList>
-#include <QUuid>
 
-#include <algorithm>
 #include <optional>
 
 using namespace Module1;
@@ -27,8 +21,6 @@ namespace modQuendel_EmailClient {
 
 namespace {
 const QString CRLF = QStringLiteral("\r\n");
-// The password never reaches the log, not even as Base64.
-const QString PasswordMask = QStringLiteral("********");
 
 bool IsAccepted(const QString &code)
 {
@@ -69,16 +61,30 @@ void LogText(std::uint32_t colour, const QString &text)
     Module1::Log().InsertText(text);
 }
 
-void Send(std::int16_t Index, const QString &text)
+// Logs a text in white and sends it.
+void LogAndSend(std::int16_t Index, const QString &text)
 {
+    LogText(Colors::White, text);
     Module1::Sockets()(Index).SendData(text);
 }
 
-// Logs a command in white and sends it.
-void Command(std::int16_t Index, const QString &text)
+// A command of the table goes out as the table says: the log shows what it
+// may of it, the step moves on and the reply's deadline starts.
+void SendCommand(std::int16_t Index, Command command)
 {
-    LogText(Colors::White, text);
-    Send(Index, text);
+    const CommandRow &row = RowOf(command);
+    const CommandText text = row.text(Index);
+    for (const QString &piece : text.logged)
+        LogText(Colors::White, piece);
+    Module1::Sockets()(Index).SendData(text.sent);
+    if (row.carriesPassword && !Module1::Sockets()(Index).IsEncrypted()) {
+        Notes::PasswordUnencrypted();
+        RunEvidence::HintAfter(Hints::Event::PasswordUnencrypted);
+    }
+    SmtpStep = row.next;
+    Run.Slot.LastCommand = command;
+    RunEvidence::StartReplyClock();
+    StartReplyDeadline(row.wait == ReplyWait::DataReply ? Run.DataReplyMs : Run.ReplyMs);
 }
 
 // The mechanisms the AUTH lines of an EHLO reply list, in capitals, as far
@@ -109,51 +115,11 @@ std::optional<QStringList> AuthMechanisms(const QString &ehloReply)
     return found;
 }
 
-QString Greeting(std::int16_t Index, bool ehlo)
-{
-    return (ehlo ? QStringLiteral("EHLO ") : QStringLiteral("HELO ")) +
-           AddressLiteral(Module1::Sockets()(Index).LocalHostAddress()) + CRLF;
-}
-
-QString Recipient(std::int16_t Index)
-{
-    return Trim(MailToAt(Index));
-}
-
-QString Sender()
-{
-    return ReversePath(SmtpUser, LoggingIn());
-}
-
-bool NeedsUtf8(std::int16_t Index)
-{
-    return NeedsSmtpUtf8(Recipient(Index)) || NeedsSmtpUtf8(Sender());
-}
-
-void SendMessage(std::int16_t Index)
-{
-    MessageFields fields;
-    fields.recipient = Recipient(Index);
-    fields.sender = Sender();
-    fields.subject = MailSubject;
-    // One reading of the clock: the stamp and the Date header name one moment,
-    // even across midnight.
-    const QDateTime now = Services::InUse().Now();
-    fields.text = QStringLiteral("Test Message Sent: ") + DateText(now.date()) +
-                  QStringLiteral("-") + TimeText(now.time()) + u'\n' + MailBody + u'\n';
-    fields.date = now;
-    fields.uniqueId = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    // The log shows the subject and the end of the data, not the whole text.
-    LogText(Colors::White, QStringLiteral("Subject: ") + MailSubject + CRLF);
-    LogText(Colors::White, QStringLiteral(".") + CRLF);
-    Send(Index, MessageData(fields));
-}
-
 // QUIT goes out, and the connection closes without waiting for its answer.
 void QuitAfterRefusal(std::int16_t Index)
 {
     if (Module1::Sockets()(Index).State() == SocketState::Connected)
-        Command(Index, QStringLiteral("QUIT") + CRLF);
+        LogAndSend(Index, QStringLiteral("QUIT") + CRLF);
 }
 
 // The client cannot go on with what the server offers: the session ends
@@ -165,145 +131,95 @@ template <typename Note> void GiveUp(std::int16_t Index, Note note)
     EndDialogue(Index);
 }
 
-// An access token in Pass, with the mechanism in the initial response; the
-// token stays out of the log as a password does.
-void SendTokenLogin(std::int16_t Index, const QString &mechanism)
-{
-    const SocketElement &socket = Module1::Sockets()(Index);
-    const QString response = mechanism == u"OAUTHBEARER"
-                                 ? AccessToken::OAuthBearerResponse(SmtpUser, socket.RemoteHost,
-                                                                    socket.RemotePort, SmtpPass)
-                                 : AccessToken::Xoauth2Response(SmtpUser, SmtpPass);
-    const QString command = QStringLiteral("AUTH ") + mechanism + u' ';
-    LogText(Colors::White, command + PasswordMask + CRLF);
-    Send(Index, command + Base64Encode(response) + CRLF);
-    if (!socket.IsEncrypted())
-        Notes::PasswordUnencrypted();
-    Notes::SetLastCommand(Notes::TokenLoginName(mechanism));
-    SmtpStep = Step::TokenLogin;
-}
-
-// The mechanism for an access token: the standard one where offered.
-QString TokenMechanism(const std::optional<QStringList> &offered)
+// The login for an access token: the standard mechanism where offered.
+std::optional<Command> TokenLogin(const std::optional<QStringList> &offered)
 {
     if (!offered || !AccessToken::IsAccessToken(SmtpPass))
         return {};
-    for (const QString &mechanism : {QStringLiteral("OAUTHBEARER"), QStringLiteral("XOAUTH2")}) {
-        if (offered->contains(mechanism))
-            return mechanism;
-    }
+    if (offered->contains(QStringLiteral("OAUTHBEARER")))
+        return Command::AuthOAuthBearer;
+    if (offered->contains(QStringLiteral("XOAUTH2")))
+        return Command::AuthXoauth2;
     return {};
 }
 
 // The login the EHLO reply allows (RFC 4954): an access token where a
 // mechanism for it is offered; AUTH LOGIN when it is listed or no AUTH line
 // says otherwise; AUTH PLAIN with the credentials in its initial response
-// (RFC 4616) when only that is; else the run ends. Returns false when nothing
-// was sent.
-bool SendAuth(std::int16_t Index)
+// when only that is; else the run ends.
+void SendAuth(std::int16_t Index)
 {
     const std::optional<QStringList> offered = AuthMechanisms(GreetingReply);
-    if (const QString mechanism = TokenMechanism(offered); !mechanism.isEmpty()) {
-        SendTokenLogin(Index, mechanism);
-        return true;
-    }
-    if (!offered || offered->contains(QStringLiteral("LOGIN"))) {
-        Command(Index, QStringLiteral("AUTH LOGIN") + CRLF);
-        Notes::SetLastCommand(Notes::CommandName(Step::AuthLogin));
-        SmtpStep = Step::UserName;
-        return true;
-    }
-    if (!offered->contains(QStringLiteral("PLAIN"))) {
-        GiveUp(Index, [&offered] { Notes::NoUsableLogin(*offered); });
-        return false;
-    }
-    const QString response = QString(QChar(0)) + SmtpUser + QChar(0) + SmtpPass;
-    LogText(Colors::White, QStringLiteral("AUTH PLAIN ") + PasswordMask + CRLF);
-    Send(Index, QStringLiteral("AUTH PLAIN ") + Base64Encode(response) + CRLF);
-    if (!Module1::Sockets()(Index).IsEncrypted())
-        Notes::PasswordUnencrypted();
-    Notes::SetLastCommand(Notes::AuthPlainName());
-    SmtpStep = Step::MailFrom;
-    return true;
+    if (const std::optional<Command> token = TokenLogin(offered))
+        SendCommand(Index, *token);
+    else if (!offered || offered->contains(QStringLiteral("LOGIN")))
+        SendCommand(Index, Command::AuthLogin);
+    else if (offered->contains(QStringLiteral("PLAIN")))
+        SendCommand(Index, Command::AuthPlain);
+    else
+        GiveUp(Index, [&offered] {
+            Notes::NoUsableLogin(*offered);
+            RunEvidence::HintAfter(Hints::Event::NoUsableLogin);
+        });
 }
 
-// MAIL FROM, with SMTPUTF8 when an address needs it (RFC 6531 3.4). Returns
-// false when the server does not offer it and nothing was sent.
-bool SendMailFrom(std::int16_t Index)
+// MAIL FROM, unless an address needs SMTPUTF8 (RFC 6531 3.4) and the server
+// does not offer it.
+void SendMailFrom(std::int16_t Index)
 {
-    const bool utf8 = NeedsUtf8(Index);
-    if (utf8 && !Offers(GreetingReply, QStringLiteral("SMTPUTF8"))) {
+    if (NeedsUtf8(Index) && !Offers(GreetingReply, QStringLiteral("SMTPUTF8")))
         GiveUp(Index, Notes::SmtpUtf8NotOffered);
-        return false;
-    }
-    // The domain goes as the resolver knows it, as in RCPT TO: a server that
-    // takes no SMTPUTF8 refuses it in any other form.
-    Command(Index, QStringLiteral("MAIL FROM:<") + AsciiAddress(Sender()) + QStringLiteral(">") +
-                       (utf8 ? QStringLiteral(" SMTPUTF8") : QString()) + CRLF);
-    Notes::SetLastCommand(Notes::CommandName(Step::MailFrom));
-    SmtpStep = Step::RcptTo;
-    return true;
+    else
+        SendCommand(Index, Command::MailFrom);
 }
 
 // Sends the command of the current step and moves to the next one.
 void SendStepCommand(std::int16_t Index)
 {
-    const std::int32_t sending = SmtpStep;
     switch (SmtpStep) {
     case Step::Helo:
         // AUTH and SMTPUTF8 are extensions: a client that needs one greets
         // with EHLO (RFC 4954, RFC 6531).
         EhloSent = LoggingIn() || NeedsUtf8(Index);
-        Command(Index, Greeting(Index, EhloSent));
-        SmtpStep = EhloSent ? Step::AuthLogin : Step::MailFrom;
-        Notes::SetLastCommand(EhloSent ? QStringLiteral("EHLO") : Notes::CommandName(sending));
+        SendCommand(Index, EhloSent ? Command::Ehlo : Command::Helo);
+        break;
+    case Step::EhloReply:
+        if (LoggingIn())
+            SendAuth(Index);
+        else
+            SendMailFrom(Index);
         break;
     case Step::AuthLogin:
-        if (LoggingIn() ? !SendAuth(Index) : !SendMailFrom(Index))
-            return;
+        SendAuth(Index);
         break;
     case Step::UserName:
-        Command(Index, Base64Encode(SmtpUser) + CRLF);
-        SmtpStep = Step::Password;
-        Notes::SetLastCommand(Notes::CommandName(sending));
+        SendCommand(Index, Command::UserName);
         break;
     case Step::Password:
-        LogText(Colors::White, PasswordMask + CRLF);
-        Send(Index, Base64Encode(SmtpPass) + CRLF);
-        if (!Module1::Sockets()(Index).IsEncrypted())
-            Notes::PasswordUnencrypted();
-        SmtpStep = Step::MailFrom;
-        Notes::SetLastCommand(Notes::CommandName(sending));
+        SendCommand(Index, Command::Password);
         break;
     case Step::MailFrom:
-        if (!SendMailFrom(Index))
-            return;
+        SendMailFrom(Index);
         break;
     case Step::RcptTo:
-        Command(Index, QStringLiteral("RCPT TO:<") + AsciiAddress(Recipient(Index)) +
-                           QStringLiteral(">") + CRLF);
-        SmtpStep = Step::Data;
-        Notes::SetLastCommand(Notes::CommandName(sending));
+        SendCommand(Index, Command::RcptTo);
         break;
     case Step::Data:
-        Command(Index, QStringLiteral("DATA") + CRLF);
-        SmtpStep = Step::Message;
-        Notes::SetLastCommand(Notes::CommandName(sending));
+        SendCommand(Index, Command::Data);
         break;
     case Step::Message:
-        SendMessage(Index);
-        SmtpStep = Step::Quit;
-        Notes::SetLastCommand(Notes::CommandName(sending));
+        SendCommand(Index, Command::Message);
         break;
     case Step::Quit:
-        Command(Index, QStringLiteral("QUIT") + CRLF);
-        SmtpStep = Step::QuitSent;
-        Notes::SetLastCommand(Notes::CommandName(sending));
+        SendCommand(Index, Command::Quit);
         break;
-    default:
-        return; // no action: the reply is only logged
+    case Step::QuitSent:
+    case Step::StartTls:
+    case Step::Handshake:
+    case Step::TokenLogin:
+    case Step::TokenRefused:
+        break; // no action: the reply is only logged
     }
-    StartReplyDeadline(SmtpStep == Step::Quit ? DataReplyTimeoutMs : ReplyTimeoutMs);
 }
 
 // The answer to a login with an access token. A 334 carries the server's
@@ -317,14 +233,13 @@ void AnswerTokenLogin(std::int16_t Index, const QString &code)
         SendStepCommand(Index);
         return;
     }
-    const QString label = Notes::LastCommand();
-    Command(Index, (label == Notes::TokenLoginName(QStringLiteral("OAUTHBEARER"))
-                        ? Base64Encode(QString(QChar(0x01)))
-                        : QString()) +
-                       CRLF);
-    Notes::SetLastCommand(label);
+    LogAndSend(Index, (Run.Slot.LastCommand == Command::AuthOAuthBearer
+                           ? Base64Encode(QString(QChar(0x01)))
+                           : QString()) +
+                          CRLF);
+    RunEvidence::StartReplyClock();
     SmtpStep = Step::TokenRefused;
-    StartReplyDeadline(ReplyTimeoutMs);
+    StartReplyDeadline(Run.ReplyMs);
 }
 
 // EHLO refused by a server without extensions: greet with HELO instead and go
@@ -332,19 +247,14 @@ void AnswerTokenLogin(std::int16_t Index, const QString &code)
 void FallBackToHelo(std::int16_t Index)
 {
     EhloSent = false;
-    Command(Index, Greeting(Index, false));
-    Notes::SetLastCommand(Notes::CommandName(Step::Helo));
-    StartReplyDeadline(ReplyTimeoutMs);
+    SendCommand(Index, Command::HeloAfterEhlo);
 }
 
 // The EHLO reply offers STARTTLS on a connection not yet encrypted: the
 // password waits for TLS (RFC 3207).
 void AskForTls(std::int16_t Index)
 {
-    Command(Index, QStringLiteral("STARTTLS") + CRLF);
-    Notes::SetLastCommand(QStringLiteral("STARTTLS"));
-    SmtpStep = Step::StartTls;
-    StartReplyDeadline(ReplyTimeoutMs);
+    SendCommand(Index, Command::StartTls);
 }
 
 // The 220 to STARTTLS: the handshake begins on the same connection, within
@@ -362,7 +272,7 @@ void BeginTls(std::int16_t Index)
     Handshaking = true;
     SmtpStep = Step::Handshake;
     socket.StartClientEncryption(socket.RemoteHost);
-    StartReplyDeadline(ReplyTimeoutMs);
+    StartReplyDeadline(Run.ReplyMs);
 }
 
 // A refusal is a reply with a code. After one, the client still ends the
@@ -378,13 +288,18 @@ void NoteRefusal(std::int16_t Index, const QString &code)
     if (code != u"421")
         QuitAfterRefusal(Index);
     Notes::Refused(code);
+    RunEvidence::HintAfter(Hints::Event::Refused);
 }
 } // namespace
 
 void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
 {
     LogText(Colors::Yellow, reply + CRLF);
-    RunEvidence::ReplyLogged(reply);
+    // A slow reply gets a note with its time, and a hint where the stage says why.
+    if (const qint64 waited = RunEvidence::ReplyLogged(reply); waited > Hints::SlowReplyMs) {
+        Notes::ReplyTook(waited);
+        RunEvidence::HintAfter(Hints::Event::SlowReply);
+    }
     const QString code = reply.left(3);
 
     if (moreFollowed) {
@@ -398,7 +313,7 @@ void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
     } else if (SmtpStep == Step::QuitSent || SmtpStep == Step::TokenRefused || !IsAccepted(code)) {
         // After a token's error only a refusal can come; anything else is
         // no login either.
-        if (SmtpStep == Step::AuthLogin && EhloSent && RefusesEhlo(code)) {
+        if (SmtpStep == Step::EhloReply && EhloSent && RefusesEhlo(code)) {
             FallBackToHelo(Index);
             return;
         }
@@ -417,9 +332,9 @@ void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
         }
     } else {
         // The answer to the greeting says what the server offers.
-        if (SmtpStep == Step::AuthLogin)
+        if (SmtpStep == Step::EhloReply)
             GreetingReply = reply;
-        if (SmtpStep == Step::AuthLogin && EhloSent && LoggingIn() &&
+        if (SmtpStep == Step::EhloReply && EhloSent && LoggingIn() &&
             !Module1::Sockets()(Index).IsEncrypted() && Offers(reply, QStringLiteral("STARTTLS")))
             AskForTls(Index);
         else
@@ -430,10 +345,7 @@ void AnswerReply(std::int16_t Index, const QString &reply, bool moreFollowed)
 void GreetAfterStartTls(std::int16_t Index)
 {
     EhloSent = true;
-    Command(Index, Greeting(Index, true));
-    Notes::SetLastCommand(QStringLiteral("EHLO"));
-    SmtpStep = Step::AuthLogin;
-    StartReplyDeadline(ReplyTimeoutMs);
+    SendCommand(Index, Command::Ehlo);
 }
 
 } // namespace modQuendel_EmailClient

@@ -1,5 +1,6 @@
 #include "engine/Notes.h"
 #include "engine/ReplyDeadline.h"
+#include "engine/RunEvidence.h"
 #include "engine/WindowControls.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/LogControl.h"
@@ -44,9 +45,10 @@ void OnSockConnect(std::int16_t Index)
     CurrentSlot = Index;
     if (!SlotRunning(Index) || !SlotPending[std::size_t(Index)])
         return;
-    Run.DialogueClock.start();
+    Run.Slot.DialogueClock.start();
     const SocketElement &socket = Sockets()(Index);
     Notes::Connected(socket.RemoteHostIP(), socket.RemotePort, socket.RemoteHost);
+    RunEvidence::StartReplyClock();
     Handshaking = ImplicitTls;
 }
 
@@ -58,6 +60,7 @@ void OnSockEncrypted(std::int16_t Index)
     const AnswerFirst answerFirst(Index);
     const SocketElement &socket = Sockets()(Index);
     Notes::Encrypted(socket.TlsSession(), socket.RemoteHost);
+    RunEvidence::Encrypted(socket.TlsSession());
     if (SmtpStep == Step::Handshake)
         GreetAfterStartTls(Index);
 }
@@ -93,10 +96,16 @@ void OnSockError(std::int16_t Index, QAbstractSocket::SocketError Error, const Q
     }
     if (SlotRunning(Index) && Sockets().Exists(Index)) {
         const SocketElement &socket = Sockets()(Index);
-        if (Handshaking)
-            Notes::HandshakeFailed(socket.RemoteHost, socket.RemotePort, socket.HandshakeFailure());
-        else
+        if (Handshaking) {
+            const TlsFailure failure = socket.HandshakeFailure();
+            Notes::HandshakeFailed(socket.RemoteHost, socket.RemotePort, failure);
+            RunEvidence::HintAfterHandshakeFailure(failure.libraryText);
+        } else {
             Notes::SocketError(Error, Description, socket.RemoteHost, socket.RemotePort);
+            // Once something was sent, the note says what it waited for.
+            if (!Run.Slot.LastCommand)
+                RunEvidence::HintAfterConnectionError(Error);
+        }
     }
     MarkSlotError(Index);
 }
@@ -149,7 +158,7 @@ void EndDialogue(std::int16_t Index)
     // ends the connection now, the slot was sent.
     if (SmtpStep == Step::QuitSent) {
         if (SlotRunning(Index))
-            Notes::DialogueTook(Run.DialogueClock.elapsed());
+            Notes::DialogueTook(Run.Slot.DialogueClock.elapsed());
         MarkSlotSent(Index);
         Module1::UnlockWindow();
     } else {

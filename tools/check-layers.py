@@ -11,7 +11,9 @@ ways around that are refused here:
     made by the window (app/) and by the controls that stand for the
     platform's (platform/), nowhere else;
   - an extern declaration of a variable that no source of the same layer
-    defines: that is a name of another layer, reached without its header.
+    defines: that is a name of another layer, reached without its header;
+  - a call from the engine's notes into the hints, the evidence or the MX
+    look-ups: notes only write, and the engine chooses a hint after its note.
 
   check-layers.py ROOT WIDGETS_INCLUDE_DIR        check the tree at ROOT
   check-layers.py --self-test ROOT WIDGETS_DIR    plant each escape once in a
@@ -30,6 +32,8 @@ SOURCE_ENDINGS = (".h", ".cpp")
 INCLUDE = re.compile(r'^\s*#\s*include\s*[<"]([^>"]+)[>"]', re.M)
 EXTERN = re.compile(r'^\s*extern\s+(?!"C")(?!template\b)([^;{(]+);', re.M)
 COMMENT = re.compile(r"//[^\n]*|/\*.*?\*/", re.S)
+NOTES = ("engine/Notes.h", "engine/Notes.cpp")
+CHOOSES_HINTS = re.compile(r"\b(Hints|RunEvidence|MxLookup)::\w+\s*\(")
 
 
 def sources(root, layer):
@@ -87,6 +91,8 @@ def check(root, widgets_dir):
                 if not any(defines(d, name) for d in definitions):
                     problems.append(
                         f"{path}: extern {name}, which no source of {layer}/ defines")
+            if path.replace(os.sep, "/") in NOTES and CHOOSES_HINTS.search(text):
+                problems.append(f"{path}: a note that chooses hints; notes only write")
     return problems
 
 
@@ -99,6 +105,7 @@ ESCAPES = [
     ("util/Base64.cpp", "#include <qpushbutton.h>", "the widget header"),
     ("engine/Monitor.cpp", "extern QPointer<frmMain> MainForm;", "which no source of engine/"),
     ("printing/PrintLog.cpp", "extern std::int16_t SmtpStep;", "which no source of printing/"),
+    ("engine/Notes.cpp", "void Planted() { RunEvidence::HintAfter({}); }", "chooses hints"),
 ]
 
 

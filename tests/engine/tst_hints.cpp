@@ -4,9 +4,11 @@
 #include "support/MxResolver.h"
 #include "support/ScriptedServer.h"
 
+#include "engine/DialogueCommands.h"
 #include "engine/Hints.h"
 #include "engine/Notes.h"
 #include "engine/RunEvidence.h"
+#include "engine/RunState.h"
 #include "util/Colors.h"
 
 #include <QtTest>
@@ -688,12 +690,18 @@ void tst_Hints::hintTexts()
 namespace {
 using Write = std::function<void()>;
 
-// What was last sent, as the engine names it, and then the note.
+// A fresh slot after the command notes name so ("" for none: the greeting
+// awaited), and then the note.
 Write After(const char *command, const Write &note)
 {
     return [command, note] {
-        Notes::SetLastCommand({});
-        Notes::SetLastCommand(QString::fromLatin1(command));
+        namespace Engine = modQuendel_EmailClient;
+        Engine::StartSlot(1);
+        for (int c = int(Engine::Command::Helo); c <= int(Engine::Command::Quit); ++c) {
+            if (Engine::RowOf(Engine::Command(c)).label == QLatin1StringView(command))
+                Engine::Run.Slot.LastCommand = Engine::Command(c);
+        }
+        QCOMPARE_NE(Engine::Run.Slot.LastCommand.has_value(), *command == 0);
         note();
     };
 }

@@ -2,6 +2,7 @@
 #include "support/Expectations.h"
 #include "support/ScriptedServer.h"
 
+#include "engine/ReplyDeadline.h"
 #include "engine/modQuendel_EmailClient.h"
 
 #include <functional>
@@ -59,9 +60,17 @@ void tst_RunGap::aRunStartsFromNothing_data()
         run.ErrorCount = 2;
         run.SmtpStep = Engine::Step::QuitSent;
         run.SlotEnded[1] = true;
-        run.Reply.Append(QStringLiteral("250 stale"));
-        run.LastCommand = QStringLiteral("DATA");
+        run.Slot.Reply.Append(QStringLiteral("250 stale"));
+        run.Slot.LastCommand = Engine::Command::Data;
     });
+    QTest::newRow("the last run's reply deadline running")
+        << LeftOver([](Engine::RunState &) { StartReplyDeadline(60000); });
+    // The verdict waits for the look-ups of the run's own failure only.
+    QTest::newRow("an MX look-up of the last run still awaited")
+        << LeftOver([](Engine::RunState &run) {
+               run.Lookups.started.emplace_back();
+               RunTimer(run.Lookups.deadline, [] {}).start(60000);
+           });
 }
 
 // Whatever a run before left in the engine's state, the next Test click
@@ -79,6 +88,9 @@ void tst_RunGap::aRunStartsFromNothing()
     QCOMPARE(run.boxTexts(), Expect::Sent);
     QCOMPARE(Engine::SentCount, 1);
     QVERIFY(run.windowUnlocked());
+    // Of the timers on the window, only this run's reply deadline is left.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(run.controls().MonitorTimer().findChildren<QTimer *>().size(), 1);
 }
 
 QTEST_MAIN(tst_RunGap)

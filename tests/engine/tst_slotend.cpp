@@ -256,17 +256,11 @@ void tst_SlotEnd::connectFailure()
     // still end the run when it cannot start the connection.
     EngineRun run;
     run.controls().SetTestEnabled(false);
-    Module1::LockFields(run.controls());
-    Module1::MailBody = QStringLiteral("Hello");
-    Module1::MailTo[1] = QStringLiteral("bob@example.com");
-    Module1::SmtpUser.clear();
-    Module1::SmtpPass.clear();
-    Module1::SmtpServer = QStringLiteral("[::1");
-    Module1::MailCount = 1;
-    Module1::MailSubject = QStringLiteral("Vormant");
-    Module1::MailFrom = QStringLiteral("Admin");
-
-    SendMail();
+    StartRun({QStringLiteral("Hello"),
+              QStringLiteral("bob@example.com"),
+              {},
+              {},
+              QStringLiteral("[::1")});
 
     QVERIFY(!run.runOn());
     QCOMPARE(run.boxTexts(), Failed);
