@@ -399,8 +399,9 @@ void tst_Aiosmtpd::tlsLogins()
         Expect::Note(kind == TestCertificates::Kind::Signed ? Notes::Id::EncryptedTrusted
                                                             : Notes::Id::EncryptedUntrusted);
     QStringList reports;
+    TestServices services; // one program: the second run finds the first one's session
     for (int attempt = 1; attempt <= 2; ++attempt) {
-        EngineRun run;
+        EngineRun run(services);
         run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"),
                  QStringLiteral("tester"), password, sink.address());
         run.clickTest();
