@@ -19,14 +19,8 @@ using namespace Module1;
 namespace modQuendel_EmailClient {
 
 namespace {
-const QString CRLF = QStringLiteral("\r\n");
 // The password never reaches the log, not even as Base64.
 const QString PasswordMask = QStringLiteral("********");
-
-bool LoggingIn()
-{
-    return !SmtpPass.isEmpty() && !SmtpUser.isEmpty();
-}
 
 QString Recipient(std::int16_t Index)
 {
@@ -194,6 +188,11 @@ static_assert(InOrder());
 const CommandRow &RowOf(Command command)
 {
     return Table[std::size_t(command)];
+}
+
+bool LoggingIn()
+{
+    return !SmtpPass.isEmpty() && !SmtpUser.isEmpty();
 }
 
 bool NeedsUtf8(std::int16_t Index)

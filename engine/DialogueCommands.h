@@ -58,6 +58,12 @@ struct CommandRow
 
 const CommandRow &RowOf(Command command);
 
+// The end of every line on the wire (RFC 5321, 2.3.8).
+inline const QString CRLF = QStringLiteral("\r\n");
+
+// Both a user name and a password are given: the run logs in.
+bool LoggingIn();
+
 // A login with an access token.
 constexpr bool IsTokenLogin(Command command)
 {

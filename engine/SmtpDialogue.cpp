@@ -1,4 +1,5 @@
 #include "engine/AccessToken.h"
+#include "engine/DialogueCommands.h"
 #include "engine/Notes.h"
 #include "engine/ReplyDeadline.h"
 #include "engine/RunEvidence.h"
@@ -20,8 +21,6 @@ using namespace Module1;
 namespace modQuendel_EmailClient {
 
 namespace {
-const QString CRLF = QStringLiteral("\r\n");
-
 bool IsAccepted(const QString &code)
 {
     static const QStringList accepted{QStringLiteral("220"), QStringLiteral("250"),
@@ -48,11 +47,6 @@ bool Offers(const QString &ehloReply, QStringView keyword)
 bool RefusesEhlo(const QString &code)
 {
     return code == u"500" || code == u"502";
-}
-
-bool LoggingIn()
-{
-    return !SmtpPass.isEmpty() && !SmtpUser.isEmpty();
 }
 
 void LogText(std::uint32_t colour, const QString &text)
