@@ -1,4 +1,5 @@
 #include "app/Module1.h"
+#include "platform/QtServices.h"
 #include "platform/UntrappedError.h"
 
 #include <QApplication>
@@ -9,6 +10,10 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Vormant"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vormant"));
     QApplication::setDesktopFileName(QStringLiteral("vormant"));
+    // The desktop's own services, in use from before the window exists until
+    // the process ends.
+    QtServices services;
+    const UseServices inUse(services);
     Trapped(Module1::Main);
     return QApplication::exec();
 }

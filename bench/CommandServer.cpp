@@ -71,7 +71,7 @@ QJsonObject CommandServer::runTest(const QJsonObject &command)
     };
     // A run told so offers no TLS session a former run left: a whole new handshake.
     if (command.value("forget_tls_sessions").toBool())
-        TlsSessions::ForgetAll();
+        m_driver.services().Tls().ForgetAll();
     const WindowDriver::Run run =
         m_driver.runTest(fields, command.value("timeout_ms").toInt(30000));
 

@@ -3,8 +3,6 @@
 #include "ProcessStats.h"
 #include "app/Module1.h"
 #include "engine/modQuendel_EmailClient.h"
-#include "platform/MessageBox.h"
-#include "platform/ProgramEnd.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -14,15 +12,6 @@ WindowDriver::WindowDriver() : m_window(std::make_unique<frmMain>())
     m_clock.start();
     Module1::MainForm = m_window.get();
     Module1::SetWindow(m_window.get());
-    SetMsgBoxHandler([this](const QString &text, int, const QString &) {
-        if (!m_run)
-            return;
-        if (m_run->verdictNs < 0)
-            m_run->verdictNs = now();
-        m_run->boxes.append(text);
-    });
-    // Closing the window must not end the benchmark's process.
-    SetProgramEndHandler([] {});
 
     // Connected after the window's own routing, so these run once the engine
     // has handled the same event.
@@ -33,8 +22,17 @@ WindowDriver::WindowDriver() : m_window(std::make_unique<frmMain>())
 
 WindowDriver::~WindowDriver()
 {
-    SetMsgBoxHandler({});
-    SetProgramEndHandler({});
+    m_window.reset(); // while the services it uses are still there
+}
+
+void WindowDriver::DriverServices::ShowMessageBox(const QString &text, int, const QString &)
+{
+    std::optional<Run> &run = m_driver.m_run;
+    if (!run)
+        return;
+    if (run->verdictNs < 0)
+        run->verdictNs = m_driver.now();
+    run->boxes.append(text);
 }
 
 void WindowDriver::onConnected()

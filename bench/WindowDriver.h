@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/frmMain.h"
+#include "platform/QtServices.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -47,16 +48,32 @@ public:
     ~WindowDriver() override;
 
     frmMain &window() { return *m_window; }
+    Services &services() { return m_services; }
 
     // Fills the fields, clicks Test and returns once the monitor has ended
     // the run (or after timeoutMs).
     Run runTest(const Fields &fields, int timeoutMs);
 
 private:
+    // The desktop's own, but a box is recorded rather than shown, and closing
+    // the window must not end the benchmark's process.
+    class DriverServices final : public QtServices
+    {
+    public:
+        explicit DriverServices(WindowDriver &driver) : m_driver(driver) {}
+        void ShowMessageBox(const QString &text, int style, const QString &title) override;
+        void EndProgram() override {}
+
+    private:
+        WindowDriver &m_driver;
+    };
+
     void onConnected();
     void onDataArrival();
     qint64 now() const { return m_clock.nsecsElapsed(); }
 
+    DriverServices m_services{*this};
+    const UseServices m_inUse{m_services};
     std::unique_ptr<frmMain> m_window;
     QElapsedTimer m_clock;
     std::optional<Run> m_run;

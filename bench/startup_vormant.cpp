@@ -4,6 +4,7 @@
 #include "StartupProbe.h"
 #include "app/Module1.h"
 #include "app/frmMain.h"
+#include "platform/QtServices.h"
 
 #include <QApplication>
 
@@ -13,6 +14,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Vormant"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vormant"));
     QApplication::setDesktopFileName(QStringLiteral("vormant"));
+    QtServices services;
+    const UseServices inUse(services);
     Module1::Main();
     ReportWhenShownAndIdle(Module1::MainForm);
     return QApplication::exec();

@@ -5,6 +5,7 @@
 #include "engine/MessageText.h"
 #include "engine/RunInput.h"
 #include "engine/WindowControls.h"
+#include "platform/Services.h"
 #include "platform/SocketArray.h"
 #include "util/Base64.h"
 
@@ -132,9 +133,12 @@ CommandText Message(std::int16_t Index)
     fields.recipient = Recipient(Index);
     fields.sender = Sender();
     fields.subject = MailSubject;
-    fields.text = QStringLiteral("Test Message Sent: ") + DateText() + QStringLiteral("-") +
-                  TimeText() + u'\n' + MailBody + u'\n';
-    fields.date = QDateTime::currentDateTime();
+    // One reading of the clock: the stamp and the Date header name one moment,
+    // even across midnight.
+    const QDateTime now = Services::InUse().Now();
+    fields.text = QStringLiteral("Test Message Sent: ") + DateText(now.date()) +
+                  QStringLiteral("-") + TimeText(now.time()) + u'\n' + MailBody + u'\n';
+    fields.date = now;
     fields.uniqueId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     return {MessageData(fields),
             {QStringLiteral("Subject: ") + MailSubject + CRLF, QStringLiteral(".") + CRLF}};

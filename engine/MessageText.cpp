@@ -116,12 +116,12 @@ QString AddressLiteral(const QHostAddress &local)
     return QStringLiteral("[IPv6:") + withoutScope.toString() + u']';
 }
 
-QString DateText()
+QString DateText(const QDate &date)
 {
-    return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    return QLocale::system().toString(date, QLocale::ShortFormat);
 }
 
-QString TimeText()
+QString TimeText(const QTime &time)
 {
-    return QLocale::system().toString(QTime::currentTime(), QLocale::ShortFormat);
+    return QLocale::system().toString(time, QLocale::ShortFormat);
 }

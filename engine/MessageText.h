@@ -53,5 +53,5 @@ QString DateHeaderText(const QDateTime &when);
 QString AddressLiteral(const QHostAddress &local);
 
 // Date and time of day in the user's short formats.
-QString DateText();
-QString TimeText();
+QString DateText(const QDate &date = QDate::currentDate());
+QString TimeText(const QTime &time = QTime::currentTime());

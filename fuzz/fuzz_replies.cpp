@@ -24,9 +24,8 @@
 #include "app/frmMain.h"
 #include "engine/MxLookup.h"
 #include "engine/modQuendel_EmailClient.h"
-#include "platform/MessageBox.h"
-#include "platform/ProgramEnd.h"
 #include "support/PeerSocket.h"
+#include "support/TestServices.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -57,9 +56,10 @@ enum class StreamEnd { PeerClose, ReplyTimeout, SocketError, CloseThenError };
 
 struct Harness
 {
+    // Boxes and the program's end are recorded; declared first, so that the
+    // window's sockets find them as long as they exist.
+    TestServices services;
     frmMain window;
-    QStringList boxes;
-    int programEnds = 0;
     // Plays the server's side of the run on its element.
     std::function<void(PeerSocket &)> play;
 
@@ -67,8 +67,6 @@ struct Harness
     {
         Module1::MainForm = &window;
         Module1::SetWindow(&window);
-        SetMsgBoxHandler([this](const QString &text, int, const QString &) { boxes << text; });
-        SetProgramEndHandler([this] { ++programEnds; });
         // No run of the fuzzer may reach a resolver, the machine's or any.
         MxLookup::Settings().enabled = false;
         // The run's element is a peer played here instead of a server: once
@@ -113,6 +111,15 @@ void EndStream(PeerSocket &socket, StreamEnd end)
     }
 }
 
+// The legal dialogues are the same in every run: each run follows them on a
+// copy of the one built at start.
+WireModel Dialogues(bool withAuth)
+{
+    static const WireModel withLogin(To, User, Pass, BodyOnWire, true);
+    static const WireModel withoutLogin(To, User, Pass, BodyOnWire, false);
+    return withAuth ? withLogin : withoutLogin;
+}
+
 // The check's own comparisons are no guidance for the fuzzer.
 __attribute__((no_sanitize("coverage"))) void CheckLog(const Harness &h, const QByteArray &stream)
 {
@@ -147,8 +154,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const bool withAuth = data[0] & 1;
     const auto end = StreamEnd((data[0] >> 1) & 3);
 
-    h.boxes.clear();
-    WireModel wire(To, User, Pass, BodyOnWire, withAuth);
+    h.services.forget();
+    WireModel wire = Dialogues(withAuth);
     const bool endless = data[0] & 8;
     const bool handshakes = data[0] & 16; // the peer completes a TLS handshake asked for
     bool startTlsSent = false;
@@ -219,13 +226,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     QCoreApplication::sendPostedEvents();
     const QString verdict =
         Engine::SentCount == 1 ? QStringLiteral("Email Sent") : QStringLiteral("SMTP Error!");
-    if (h.boxes != QStringList{verdict})
+    if (h.services.boxTexts() != QStringList{verdict})
         Broken("not exactly the one verdict box");
     if (h.window.tmrEmail->isActive() || h.window.EmailSock->Indexes() != QList<std::int16_t>{0})
         Broken("the run left its timer or socket behind");
     if (!h.window.cmdTest->isEnabled() || !h.window.txtEmail->isEnabled())
         Broken("the window stayed locked");
-    if (h.programEnds != 0)
+    if (h.services.programEnds() != 0)
         Broken("the program was ended");
     CheckLog(h, stream);
 

@@ -1,12 +1,6 @@
 #pragma once
 
-#include <functional>
-
 // Ends the process at once with exit status 0: no further event is handled and
-// no routine further down the call stack resumes.
+// no routine further down the call stack resumes. Under a test's services
+// (Services.h) the end is recorded and EndProgram returns.
 void EndProgram();
-
-// Tests that drive the shut-down inside their own process put a recorder here
-// instead; EndProgram then calls it and returns. An empty function restores
-// the real end of the process.
-void SetProgramEndHandler(std::function<void()> handler);

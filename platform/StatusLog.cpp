@@ -14,23 +14,25 @@ constexpr int RepaintHoldMs = 20;
 
 // CR LF (and a lone LF) ends a line; every other control character is shown
 // by its visible symbol, so that a server's NUL or escape bytes can be seen.
+// A reply may be 64 KiB long: the text is written straight into place, one
+// pass and one allocation.
 QString DisplayText(const QString &text)
 {
-    QString shown;
-    shown.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+    QString shown(text.size(), Qt::Uninitialized);
+    QChar *out = shown.data();
+    const QChar *const end = text.constData() + text.size();
+    for (const QChar *in = text.constData(); in != end; ++in) {
+        const char16_t c = in->unicode();
+        if (c == u'\r' && in + 1 != end && in[1].unicode() == u'\n')
             continue;
-        if (c == u'\n' || c == u'\t')
-            shown += QChar(c);
-        else if (c < 0x20)
-            shown += QChar(char16_t(0x2400 + c));
+        if (c < 0x20 && c != u'\n' && c != u'\t')
+            *out++ = QChar(char16_t(0x2400 + c));
         else if (c == 0x7F)
-            shown += QChar(char16_t(0x2421));
+            *out++ = QChar(char16_t(0x2421));
         else
-            shown += QChar(c);
+            *out++ = *in;
     }
+    shown.truncate(out - shown.constData());
     return shown;
 }
 } // namespace

@@ -1,78 +1,55 @@
 #include "platform/TlsSessions.h"
 
-#include <QHash>
 #include <QSslSocket>
 
-namespace TlsSessions {
-
-namespace {
-struct Kept
-{
-    QByteArray session;
-    TlsReport report;
-};
-
-QString KeyOf(const Server &server)
+QString TlsSessions::KeyOf(const Server &server)
 {
     return server.host + u'\n' + QString::number(server.port) + u'\n' + server.peerName;
 }
 
-QHash<QString, Kept> &Sessions()
+const QSslConfiguration &TlsSessions::Base()
 {
-    static QHash<QString, Kept> sessions;
-    return sessions;
-}
-
-// Made when the first handshake needs it, and again only when the process's
-// default configuration changes (another set of trusted certificates).
-const QSslConfiguration &Base()
-{
-    static QSslConfiguration madeFrom;
-    static QSslConfiguration base;
     const QSslConfiguration current = QSslConfiguration::defaultConfiguration();
-    if (base.isNull() || current != madeFrom) {
-        madeFrom = current;
-        base = current;
-        base.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    if (!m_base || current != *m_madeFrom) {
+        m_madeFrom = current;
+        m_base = current;
+        m_base->setPeerVerifyMode(QSslSocket::VerifyPeer);
         // Qt keeps a session for reuse only when it may persist it.
-        base.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
-        Sessions().clear(); // their reports were made against the old trust
+        m_base->setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+        m_sessions.clear(); // their reports were made against the old trust
     }
-    return base;
+    return *m_base;
 }
-} // namespace
 
-QSslConfiguration ConfigurationFor(const Server &server)
+QSslConfiguration TlsSessions::ConfigurationFor(const Server &server)
 {
     QSslConfiguration configuration = Base();
-    const auto kept = Sessions().constFind(KeyOf(server));
-    if (kept != Sessions().cend())
+    const auto kept = m_sessions.constFind(KeyOf(server));
+    if (kept != m_sessions.cend())
         configuration.setSessionTicket(kept->session);
     return configuration;
 }
 
-void Keep(const Server &server, const QByteArray &session, const TlsReport &report)
+void TlsSessions::Keep(const Server &server, const QByteArray &session, const TlsReport &report)
 {
     if (session.isEmpty())
-        Sessions().remove(KeyOf(server));
+        m_sessions.remove(KeyOf(server));
     else
-        Sessions().insert(KeyOf(server), Kept{session, report});
+        m_sessions.insert(KeyOf(server), Kept{session, report});
 }
 
-const TlsReport *ReportFor(const Server &server)
+const TlsReport *TlsSessions::ReportFor(const Server &server) const
 {
-    const auto kept = Sessions().constFind(KeyOf(server));
-    return kept == Sessions().cend() ? nullptr : &kept->report;
+    const auto kept = m_sessions.constFind(KeyOf(server));
+    return kept == m_sessions.cend() ? nullptr : &kept->report;
 }
 
-void Forget(const Server &server)
+void TlsSessions::Forget(const Server &server)
 {
-    Sessions().remove(KeyOf(server));
+    m_sessions.remove(KeyOf(server));
 }
 
-void ForgetAll()
+void TlsSessions::ForgetAll()
 {
-    Sessions().clear();
+    m_sessions.clear();
 }
-
-} // namespace TlsSessions

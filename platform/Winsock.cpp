@@ -1,5 +1,6 @@
 #include "platform/Winsock.h"
 
+#include "platform/Services.h"
 #include "util/RuntimeError.h"
 
 #include <QSslCipher>
@@ -122,7 +123,7 @@ void Winsock::beginHandshake(const QString &peerName)
     m_certificateFaults.clear();
     m_alert = TlsFailure();
     m_server = {RemoteHost, RemotePort, peerName};
-    const QSslConfiguration configuration = TlsSessions::ConfigurationFor(m_server);
+    const QSslConfiguration configuration = Services::InUse().Tls().ConfigurationFor(m_server);
     m_offeredSession = !configuration.sessionTicket().isEmpty();
     m_socket->setSslConfiguration(configuration);
     m_socket->setPeerVerifyName(peerName);
@@ -139,7 +140,8 @@ void Winsock::onEncrypted()
     // always does), so verification has next to nothing to check: what it
     // says about the certificate is the report of the handshake that made
     // the session, for the same host, port and name.
-    const TlsReport *first = m_offeredSession ? TlsSessions::ReportFor(m_server) : nullptr;
+    const TlsReport *first =
+        m_offeredSession ? Services::InUse().Tls().ReportFor(m_server) : nullptr;
     if (first && m_socket->peerCertificateChain().isEmpty()) {
         TlsReport resumed = *first;
         resumed.protocol = m_report.protocol;
@@ -154,7 +156,8 @@ void Winsock::onEncrypted()
 void Winsock::keepSession()
 {
     if (m_encrypted && m_socket)
-        TlsSessions::Keep(m_server, m_socket->sslConfiguration().sessionTicket(), m_report);
+        Services::InUse().Tls().Keep(m_server, m_socket->sslConfiguration().sessionTicket(),
+                                     m_report);
 }
 
 void Winsock::resetSession()
@@ -185,7 +188,7 @@ void Winsock::onAlert(bool received, QSsl::AlertLevel level, QSsl::AlertType typ
 void Winsock::noteHandshakeFailure(QAbstractSocket::SocketError socketError)
 {
     if (m_offeredSession)
-        TlsSessions::Forget(m_server); // the next handshake starts afresh
+        Services::InUse().Tls().Forget(m_server); // the next handshake starts afresh
     m_failure = m_alert;
     if (m_failure.cause == TlsFailure::Cause::None || !m_failure.fatal)
         m_failure.cause = socketError == QAbstractSocket::RemoteHostClosedError

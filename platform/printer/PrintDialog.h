@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 class QWidget;
@@ -43,12 +42,6 @@ public:
     virtual std::int16_t PrintQuality() const = 0;
 };
 
-// A new instance; a RuntimeError PrinterError::DialogUnavailable when none can
-// be made.
+// A new instance, made by the services in use (Services.h); a RuntimeError
+// PrinterError::DialogUnavailable when none can be made.
 std::unique_ptr<PrintDialogComponent> CreatePrintDialog();
-
-// Tests put a scripted dialog here, since the real one waits for a user; a
-// factory may return nullptr to stand for a dialog that cannot be made. An
-// empty function restores the real dialog.
-using PrintDialogFactory = std::function<std::unique_ptr<PrintDialogComponent>()>;
-void SetPrintDialogFactory(PrintDialogFactory factory);

@@ -24,7 +24,7 @@ void QtPrintDialog::StartOn(QPrinter &printer) const
 {
     if (m_start.printerName.compare(PrintToFile::DeviceName(), Qt::CaseInsensitive) == 0) {
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(PrintToFile::OutputFile());
+        printer.setOutputFileName(m_file.OutputFile());
     } else {
         const QPrinterInfo info = QPrinterInfo::printerInfo(m_start.printerName);
         if (!info.isNull())
@@ -62,6 +62,6 @@ bool QtPrintDialog::Show(QWidget *owner)
         return false;
     m_chosen = Read(printer);
     if (printer.outputFormat() == QPrinter::PdfFormat)
-        PrintToFile::SetOutputFile(printer.outputFileName());
+        m_file.SetOutputFile(printer.outputFileName());
     return true;
 }

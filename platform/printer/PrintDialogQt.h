@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/printer/PrintDialog.h"
+#include "platform/printer/PrinterFile.h"
 
 #include <QAbstractPrintDialog>
 
@@ -13,6 +14,8 @@ class QPrinter;
 class QtPrintDialog final : public PrintDialogComponent
 {
 public:
+    explicit QtPrintDialog(PrintToFile &file) : m_file(file) {}
+
     void SetPrinterName(const QString &name) override { m_start.printerName = name; }
     void SetDriverName(const QString &name) override { m_driverName = name; }
     void SetPort(const QString &port) override { m_port = port; }
@@ -49,6 +52,7 @@ private:
     void StartOn(QPrinter &printer) const;
     static Choice Read(const QPrinter &printer);
 
+    PrintToFile &m_file;
     Choice m_start;
     Choice m_chosen;
     QString m_driverName;

@@ -41,8 +41,5 @@ public:
     virtual void KillDoc() = 0;
 };
 
-// The current printer.
+// The current printer, the one of the services in use (Services.h).
 PrinterObject &Printer();
-
-// Tests put a recording printer here; nullptr restores the real one.
-void SubstitutePrinter(PrinterObject *printer);

@@ -3,14 +3,7 @@
 #include <QDir>
 #include <QStandardPaths>
 
-namespace PrintToFile {
 namespace {
-QString &Chosen()
-{
-    static QString path;
-    return path;
-}
-
 QString DefaultFile()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -20,19 +13,12 @@ QString DefaultFile()
 }
 } // namespace
 
-QString DeviceName()
+QString PrintToFile::DeviceName()
 {
     return QStringLiteral("Print to File (PDF)");
 }
 
-QString OutputFile()
+QString PrintToFile::OutputFile() const
 {
-    return Chosen().isEmpty() ? DefaultFile() : Chosen();
+    return m_chosen.isEmpty() ? DefaultFile() : m_chosen;
 }
-
-void SetOutputFile(const QString &path)
-{
-    Chosen() = path;
-}
-
-} // namespace PrintToFile

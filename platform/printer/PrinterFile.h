@@ -4,15 +4,20 @@
 
 // The pseudo printer that writes the document into a PDF file. It stands in
 // the list of installed printers beside the printing system's own, so that a
-// machine without any printer can still keep the log on paper later.
-namespace PrintToFile {
+// machine without any printer can still keep the log on paper later. The
+// printer dialog and the current printer share one, with the program's
+// services (Services.h).
+class PrintToFile
+{
+public:
+    // Its device name, as the printer dialog shows it.
+    static QString DeviceName();
 
-// Its device name, as the printer dialog shows it.
-QString DeviceName();
+    // The file the next document goes to: the one last chosen in the printer
+    // dialog, at first vormant-log.pdf in the user's documents folder (or home).
+    QString OutputFile() const;
+    void SetOutputFile(const QString &path) { m_chosen = path; }
 
-// The file the next document goes to: the one last chosen in the printer
-// dialog, at first vormant-log.pdf in the user's documents folder (or home).
-QString OutputFile();
-void SetOutputFile(const QString &path);
-
-} // namespace PrintToFile
+private:
+    QString m_chosen;
+};

@@ -64,7 +64,7 @@ QString QtPrinter::DriverName() const
 QString QtPrinter::Port() const
 {
     // The file printer's port is where its next document goes.
-    return IsFile(Current().name) ? PrintToFile::OutputFile() : Current().port;
+    return IsFile(Current().name) ? m_file.OutputFile() : Current().port;
 }
 
 std::int16_t QtPrinter::PaperBin() const
@@ -132,7 +132,7 @@ void QtPrinter::PrepareForDocument(QPrinter &printer) const
     const Device &device = Current();
     if (IsFile(device.name)) {
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(PrintToFile::OutputFile());
+        printer.setOutputFileName(m_file.OutputFile());
     } else {
         const QPrinterInfo info = QPrinterInfo::printerInfo(device.name);
         if (info.isNull())
@@ -161,4 +161,11 @@ void QtPrinter::EndDoc()
 void QtPrinter::KillDoc()
 {
     m_document.reset();
+}
+
+QStringList QtPrinterList::DeviceNames() const
+{
+    QStringList names = QPrinterInfo::availablePrinterNames();
+    names.append(PrintToFile::DeviceName());
+    return names;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "platform/printer/Printer.h"
+#include "platform/printer/PrinterFile.h"
 #include "platform/printer/PrinterSettings.h"
+#include "platform/printer/Printers.h"
 
 #include <QStringList>
 #include <optional>
@@ -17,6 +19,9 @@ class QPrinter;
 class QtPrinter final : public PrinterObject
 {
 public:
+    // The file printer's document goes where the dialog last chose.
+    explicit QtPrinter(const PrintToFile &file) : m_file(file) {}
+
     QString DeviceName() const override;
     QString DriverName() const override;
     QString Port() const override;
@@ -53,7 +58,15 @@ private:
     // Reading a following printer may switch it, hence mutable.
     Device &Current() const;
 
+    const PrintToFile &m_file;
     mutable std::optional<Device> m_device;
     bool m_followDefault = true;
     std::optional<QStringList> m_document;
+};
+
+// The printing system's printers (the CUPS queues on Linux), then the file.
+class QtPrinterList final : public PrinterList
+{
+public:
+    QStringList DeviceNames() const override;
 };

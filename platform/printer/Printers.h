@@ -13,7 +13,5 @@ public:
     virtual QStringList DeviceNames() const = 0;
 };
 
+// The list of the services in use (Services.h).
 PrinterList &Printers();
-
-// Tests put a list of their own here; nullptr restores the real one.
-void SubstitutePrinters(PrinterList *list);

@@ -1,8 +1,7 @@
 #include "app/Module1.h"
 #include "app/frmMain.h"
-#include "platform/MessageBox.h"
-#include "platform/ProgramEnd.h"
 #include "platform/ThemeColor.h"
+#include "support/TestServices.h"
 #include "util/Colors.h"
 
 #include <QAccessible>
@@ -11,6 +10,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QtTest>
+#include <algorithm>
 
 // The window as Main shows it: where every control sits, how it looks, what
 // it holds, and how the keyboard moves through it.
@@ -23,8 +23,8 @@ private slots:
     void cleanup();
 
     void windowAtStart();
-    void geometryOfEveryControl_data();
-    void geometryOfEveryControl();
+    void controlsDoNotOverlap();
+    void captionsStandByTheirControls();
     void captionsAndValuesAtStart_data();
     void captionsAndValuesAtStart();
     void captionsFitTheirControls_data();
@@ -47,6 +47,7 @@ private slots:
     void typedTextReadsOnADarkDesktop();
 
 private:
+    TestServices services;
     frmMain *window = nullptr;
     QHash<QString, QWidget *> controls;
 };
@@ -123,10 +124,10 @@ QPalette DarkPalette()
 void tst_MainWindow::initTestCase()
 {
     // Nothing here may end the test program or wait on a modal box.
-    SetProgramEndHandler([] { QFAIL("the window ended the program"); });
-    SetMsgBoxHandler([](const QString &text, int, const QString &) {
-        QFAIL(qPrintable(QStringLiteral("unexpected message box: ") + text));
-    });
+    services.atProgramEnd = [] { QFAIL("the window ended the program"); };
+    services.whileBoxOpen = [](const TestServices::Box &box) {
+        QFAIL(qPrintable(QStringLiteral("unexpected message box: ") + box.text));
+    };
 }
 
 void tst_MainWindow::init()
@@ -147,7 +148,14 @@ void tst_MainWindow::cleanup()
 void tst_MainWindow::windowAtStart()
 {
     QCOMPARE(window->windowTitle(), QStringLiteral("Vormant"));
-    QCOMPARE(window->size(), QSize(6975 / 15, 7785 / 15));
+    // The client area is 6975 by 7785 twips, 1440 to the inch, whatever the
+    // screen's resolution: measured in the screen's own pixels.
+    const qreal dotsPerInch = window->logicalDpiX() * window->devicePixelRatioF();
+    bool dpiGiven = false;
+    const int expectedDpi = qEnvironmentVariableIntValue("VORMANT_TEST_DPI", &dpiGiven);
+    QCOMPARE(dotsPerInch, qreal(dpiGiven ? expectedDpi : 96));
+    const QSize devicePixels = window->grab().size();
+    QCOMPARE(devicePixels, (QSizeF(6975, 7785) * dotsPerInch / 1440).toSize());
     QVERIFY(window->isVisible());
     QCOMPARE(window->windowState(), Qt::WindowNoState);
 
@@ -163,49 +171,58 @@ void tst_MainWindow::windowAtStart()
     QVERIFY(iconSizes.contains(QSize(32, 32)));
 }
 
-void tst_MainWindow::geometryOfEveryControl_data()
+// What the layout implies, whatever its numbers: inside the frame no control
+// covers another, and every control lies within its container, the frame or
+// the window's client area (the focus-parking box, out of sight on purpose,
+// apart).
+void tst_MainWindow::controlsDoNotOverlap()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("twips");
-    QTest::addColumn<bool>("inFrame");
-
-    auto row = [](const char *name, int left, int top, int width, int height, bool inFrame) {
-        QTest::newRow(name) << QString::fromLatin1(name) << QRect(left, top, width, height)
-                            << inFrame;
-    };
-    row("fraMessage", 120, 120, 6735, 3015, false);
-    row("lblStatus", 120, 3240, 6735, 255, false);
-    row("rtbStatus", 120, 3480, 6735, 4215, false);
-    row("txtOver", 6840, 9000, 150, 285, false);
-    row("Label5", 240, 360, 735, 255, true);
-    row("txtMessage", 1080, 360, 3615, 285, true);
-    row("cmdTest", 5280, 360, 975, 375, true);
-    row("Label4", 240, 840, 495, 255, true);
-    row("txtEmail", 1080, 840, 3615, 285, true);
-    row("cmdExit", 5280, 840, 975, 375, true);
-    row("Label1", 240, 1320, 495, 255, true);
-    row("txtUser", 1080, 1320, 3615, 285, true);
-    row("Label2", 240, 1800, 495, 255, true);
-    row("txtPass", 1080, 1800, 3615, 285, true);
-    row("Command1", 5280, 2160, 975, 375, true);
-    row("Label3", 240, 2280, 615, 255, true);
-    row("txtServer", 1080, 2280, 3615, 285, true);
-    row("Label6", 1080, 2640, 3015, 255, true);
+    QList<QWidget *> inFrame;
+    for (QWidget *control : std::as_const(controls)) {
+        if (control == window->txtOver)
+            continue;
+        QWidget *container = control->parentWidget();
+        const QRect area = container == window ? window->rect() : container->contentsRect();
+        QVERIFY2(area.contains(control->geometry()),
+                 qPrintable(NameOf(controls, control) + QStringLiteral(" lies outside ") +
+                            NameOf(controls, container)));
+        if (container == window->fraMessage)
+            inFrame << control;
+    }
+    QCOMPARE(inFrame.size(), 14);
+    for (const QWidget *one : std::as_const(inFrame))
+        for (const QWidget *other : std::as_const(inFrame))
+            QVERIFY2(one == other || !one->geometry().intersects(other->geometry()),
+                     qPrintable(NameOf(controls, one) + QStringLiteral(" overlaps ") +
+                                NameOf(controls, other)));
 }
 
-void tst_MainWindow::geometryOfEveryControl()
+// Each caption stands where it is read as its control's: a field's on the
+// field's line, before it; the log's caption bar right above the log, as
+// wide as it.
+void tst_MainWindow::captionsStandByTheirControls()
 {
-    QFETCH(QString, name);
-    QFETCH(QRect, twips);
-    QFETCH(bool, inFrame);
-    QWidget *control = controls.value(name);
-    QVERIFY(control);
-
-    QCOMPARE(control->parentWidget(),
-             inFrame ? static_cast<QWidget *>(window->fraMessage) : static_cast<QWidget *>(window));
-    const QRect pixels(twips.left() / 15, twips.top() / 15, twips.width() / 15,
-                       twips.height() / 15);
-    QCOMPARE(control->geometry(), pixels);
+    int captions = 0;
+    for (QWidget *control : std::as_const(controls)) {
+        const auto *caption = qobject_cast<QLabel *>(control);
+        if (!caption || !caption->buddy())
+            continue;
+        ++captions;
+        const QRect before = caption->geometry();
+        const QRect field = caption->buddy()->geometry();
+        const QString names = NameOf(controls, caption) + u'/' + NameOf(controls, caption->buddy());
+        if (caption->buddy() == window->rtbStatus) {
+            QVERIFY2(before.left() == field.left() && before.width() == field.width(),
+                     qPrintable(names));
+            QVERIFY2(before.top() < field.top() && before.bottom() >= field.top() - 1,
+                     qPrintable(names));
+        } else {
+            QVERIFY2(before.right() < field.left(), qPrintable(names));
+            QVERIFY2(before.top() <= field.bottom() && field.top() <= before.bottom(),
+                     qPrintable(names));
+        }
+    }
+    QCOMPARE(captions, 6);
 }
 
 void tst_MainWindow::captionsAndValuesAtStart_data()
@@ -358,19 +375,14 @@ void tst_MainWindow::focusStartsInTheMessage()
 
 void tst_MainWindow::tabCycle_data()
 {
+    QTest::addColumn<int>("direction"); // through the reading order; 0: the keys below
     QTest::addColumn<QList<QKeyCombination>>("keys");
     QTest::addColumn<QStringList>("order");
-    const QStringList tabOrder{QStringLiteral("txtEmail"), QStringLiteral("txtUser"),
-                               QStringLiteral("txtPass"),  QStringLiteral("txtServer"),
-                               QStringLiteral("cmdTest"),  QStringLiteral("cmdExit"),
-                               QStringLiteral("Command1"), QStringLiteral("txtMessage")};
-    QStringList backOrder(tabOrder.crbegin() + 1, tabOrder.crend());
-    backOrder << QStringLiteral("txtMessage");
-    QTest::newRow("Tab") << QList<QKeyCombination>(tabOrder.size(), Qt::Key_Tab) << tabOrder;
-    QTest::newRow("Shift+Tab") << QList<QKeyCombination>(backOrder.size(), Qt::Key_Backtab)
-                               << backOrder;
+    QTest::newRow("Tab") << 1 << QList<QKeyCombination>() << QStringList();
+    QTest::newRow("Shift+Tab") << -1 << QList<QKeyCombination>() << QStringList();
     // The letters of the captions; Alt+T reaches the log, which Tab skips.
     QTest::newRow("Alt shortcuts")
+        << 0
         << QList<QKeyCombination>{Qt::ALT | Qt::Key_P, Qt::ALT | Qt::Key_T, Qt::ALT | Qt::Key_E,
                                   Qt::ALT | Qt::Key_S, Qt::ALT | Qt::Key_U, Qt::ALT | Qt::Key_M}
         << QStringList{QStringLiteral("txtPass"),  QStringLiteral("rtbStatus"),
@@ -378,12 +390,36 @@ void tst_MainWindow::tabCycle_data()
                        QStringLiteral("txtUser"),  QStringLiteral("txtMessage")};
 }
 
-// From the message field once round the whole window.
+// From the message field once round the whole window. Tab goes the way the
+// form reads: down the column of fields, then down the column of buttons,
+// and back to the first field; Shift+Tab the other way.
 void tst_MainWindow::tabCycle()
 {
+    QFETCH(int, direction);
     QFETCH(QList<QKeyCombination>, keys);
     QFETCH(QStringList, order);
     QCOMPARE(NameOf(controls, QApplication::focusWidget()), QStringLiteral("txtMessage"));
+    if (direction != 0) {
+        QList<QWidget *> fields;
+        QList<QWidget *> buttons;
+        for (QWidget *control : std::as_const(controls)) {
+            if (control->isVisibleTo(window) && window->rect().contains(control->geometry()) &&
+                (control->focusPolicy() & Qt::TabFocus))
+                (qobject_cast<QLineEdit *>(control) ? fields : buttons) << control;
+        }
+        const auto byRow = [](const QWidget *one, const QWidget *other) {
+            return one->y() < other->y();
+        };
+        std::sort(fields.begin(), fields.end(), byRow);
+        std::sort(buttons.begin(), buttons.end(), byRow);
+        for (const QWidget *control : fields + buttons)
+            order << NameOf(controls, control);
+        if (direction > 0)
+            order.append(order.takeFirst());
+        else
+            std::reverse(order.begin(), order.end());
+        keys = QList<QKeyCombination>(order.size(), direction > 0 ? Qt::Key_Tab : Qt::Key_Backtab);
+    }
 
     QStringList visited;
     for (const QKeyCombination key : keys) {

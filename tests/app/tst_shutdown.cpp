@@ -3,12 +3,13 @@
 #include "app/frmMain.h"
 #include "engine/modQuendel_EmailClient.h"
 #include "platform/MessageBox.h"
-#include "platform/ProgramEnd.h"
+#include "support/TestServices.h"
 
 #include <QSignalSpy>
 #include <QtTest>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // The shut-down that every way of closing the window runs: it releases a
 // waiting run, closes every socket element and ends the program, here
@@ -33,6 +34,7 @@ private:
         QWidget *focus = nullptr;
     };
 
+    std::optional<TestServices> services;
     std::unique_ptr<frmMain> window;
     QList<AtEnd> ends;
     QStringList boxes;
@@ -47,16 +49,17 @@ void tst_ShutDown::init()
 {
     ends.clear();
     boxes.clear();
+    services.emplace();
     window = std::make_unique<frmMain>();
-    SetProgramEndHandler([this] {
+    services->atProgramEnd = [this] {
         AtEnd end;
         end.stepDone = modQuendel_EmailClient::StepDone;
         for (std::int16_t index : window->EmailSock->Indexes())
             end.states << (*window->EmailSock)(index).State();
         end.focus = QApplication::focusWidget();
         ends << end;
-    });
-    SetMsgBoxHandler([this](const QString &text, int, const QString &) { boxes << text; });
+    };
+    services->whileBoxOpen = [this](const TestServices::Box &box) { boxes << box.text; };
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
 }
@@ -64,8 +67,7 @@ void tst_ShutDown::init()
 void tst_ShutDown::cleanup()
 {
     window.reset();
-    SetProgramEndHandler({});
-    SetMsgBoxHandler({});
+    services.reset();
 }
 
 void tst_ShutDown::everyWayOfClosingShutsDown_data()
@@ -177,10 +179,10 @@ void tst_ShutDown::untrappedErrorEndsTheProgram()
 {
     QFETCH(Trigger, trigger);
     QList<int> styles;
-    SetMsgBoxHandler([&](const QString &text, int style, const QString &) {
-        boxes << text;
-        styles << style;
-    });
+    services->whileBoxOpen = [&](const TestServices::Box &box) {
+        boxes << box.text;
+        styles << box.style;
+    };
     TcpPeer peer;
 
     trigger(*window, peer);

@@ -39,15 +39,18 @@ void tst_Dialogue::wholeWireOfARun()
 {
     ScriptedServer server(ScriptedServer::AcceptingScript(true));
     EngineRun run;
+    // The clock stops just before midnight: the stamp and the Date header both
+    // name that moment, not a time of the next day.
+    const QDateTime moment(QDate(2026, 1, 1), QTime(23, 59, 59, 999));
+    run.services().stopClock(moment);
     run.fill(QStringLiteral("Hello"), QStringLiteral("bob@example.com"), QStringLiteral("user"),
              QStringLiteral("secret"), server.address());
-    const QString stampBefore = Expect::DateTimeNow();
     run.clickTest();
     QVERIFY(run.waitForRunEnd());
-    const QString stampAfter = Expect::DateTimeNow();
 
     const QString stamp = Expect::DateTimeIn(server.received());
-    QVERIFY2(stamp == stampBefore || stamp == stampAfter, qPrintable(stamp));
+    QCOMPARE(stamp, DateText(moment.date()) + u'-' + TimeText(moment.time()));
+    QVERIFY(server.received().contains("\r\nDate: " + DateHeaderText(moment).toLatin1() + "\r\n"));
     const QByteArray wire =
         "EHLO [127.0.0.1]\r\nAUTH LOGIN\r\ndXNlcg==\r\nc2VjcmV0\r\nMAIL FROM:<>\r\n"
         "RCPT TO:<bob@example.com>\r\nDATA\r\n" +

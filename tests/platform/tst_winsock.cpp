@@ -3,6 +3,7 @@
 #include "platform/Winsock.h"
 #include "support/ScriptedServer.h"
 #include "support/TestCertificates.h"
+#include "support/TestServices.h"
 #include "util/RuntimeError.h"
 
 #include <QSignalSpy>
@@ -40,6 +41,8 @@ private slots:
     void plainBytesBeforeEncryptionAreRefused();
 
 private:
+    // Handshakes keep their sessions there.
+    TestServices m_services;
     std::unique_ptr<TestCertificates> m_certificates;
 };
 

@@ -1,7 +1,5 @@
 #include "printing/PrintFixture.h"
 
-#include "platform/MessageBox.h"
-
 namespace {
 QList<RecordingPrinter::Device> Installed(const QStringList &extraPrinters)
 {
@@ -18,15 +16,10 @@ QList<RecordingPrinter::Device> Installed(const QStringList &extraPrinters)
 PrintFixture::PrintFixture(const QStringList &extraPrinters)
     : printer(events, Installed(extraPrinters), QStringLiteral("Home"))
 {
-    SetMsgBoxHandler([this](const QString &text, int style, const QString &title) {
-        events.append(QStringLiteral("Box:") + text);
-        boxes.append({text, style, title});
-    });
-}
-
-PrintFixture::~PrintFixture()
-{
-    SetMsgBoxHandler({});
+    services.whileBoxOpen = [this](const Box &box) {
+        events.append(QStringLiteral("Box:") + box.text);
+        boxes.append(box);
+    };
 }
 
 QStringList PrintFixture::eventsStartingWith(const QString &prefix) const

@@ -3,6 +3,7 @@
 #include "printing/RecordingPrinter.h"
 
 #include "platform/StatusLog.h"
+#include "support/TestServices.h"
 
 #include <QList>
 #include <QStringList>
@@ -13,22 +14,17 @@
 class PrintFixture
 {
 public:
-    struct Box
-    {
-        QString text;
-        int style;
-        QString title;
-    };
+    using Box = TestServices::Box;
 
     explicit PrintFixture(const QStringList &extraPrinters = {});
-    ~PrintFixture();
     PrintFixture(const PrintFixture &) = delete;
     PrintFixture &operator=(const PrintFixture &) = delete;
 
+    TestServices services;
     QStringList events;
     QList<Box> boxes;
     RecordingPrinter printer;
-    SubstitutedPrinting substituted{printer};
+    SubstitutedPrinting substituted{services, printer};
     StatusLog log;
 
     // Where an event first occurs; -1 when it does not.

@@ -2,6 +2,7 @@
 
 #include "platform/printer/Printer.h"
 #include "platform/printer/Printers.h"
+#include "support/TestServices.h"
 
 #include <QMap>
 #include <QString>
@@ -76,21 +77,19 @@ private:
     QMap<QString, QMap<QString, int>> m_settings;
 };
 
-// Puts a recording printer in place of the real printer and printer list for
-// as long as it lives.
+// Puts a recording printer in place of the real printer and printer list of
+// the test's services for as long as it lives.
 class SubstitutedPrinting
 {
 public:
-    explicit SubstitutedPrinting(RecordingPrinter &printer)
+    SubstitutedPrinting(TestServices &services, RecordingPrinter &printer) : m_services(services)
     {
-        SubstitutePrinter(&printer);
-        SubstitutePrinters(&printer);
+        m_services.substitutePrinting(&printer, &printer);
     }
-    ~SubstitutedPrinting()
-    {
-        SubstitutePrinters(nullptr);
-        SubstitutePrinter(nullptr);
-    }
+    ~SubstitutedPrinting() { m_services.substitutePrinting(nullptr, nullptr); }
     SubstitutedPrinting(const SubstitutedPrinting &) = delete;
     SubstitutedPrinting &operator=(const SubstitutedPrinting &) = delete;
+
+private:
+    TestServices &m_services;
 };

@@ -58,10 +58,11 @@ std::int16_t ScriptedPrintDialog::read(const char *what, std::int16_t value) con
     return value;
 }
 
-ScriptedDialogs::ScriptedDialogs(QList<DialogScript> scripts, QStringList &events)
-    : m_scripts(std::move(scripts)), m_events(events)
+ScriptedDialogs::ScriptedDialogs(TestServices &services, QList<DialogScript> scripts,
+                                 QStringList &events)
+    : m_services(services), m_scripts(std::move(scripts)), m_events(events)
 {
-    SetPrintDialogFactory([this]() -> std::unique_ptr<PrintDialogComponent> {
+    m_services.substituteDialogs([this]() -> std::unique_ptr<PrintDialogComponent> {
         if (m_created >= m_scripts.size())
             return nullptr;
         return std::make_unique<ScriptedPrintDialog>(m_scripts.at(m_created++), m_events, m_owner);
@@ -70,5 +71,5 @@ ScriptedDialogs::ScriptedDialogs(QList<DialogScript> scripts, QStringList &event
 
 ScriptedDialogs::~ScriptedDialogs()
 {
-    SetPrintDialogFactory({});
+    m_services.substituteDialogs({});
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/printer/PrintDialog.h"
+#include "support/TestServices.h"
 
 #include <QList>
 #include <QStringList>
@@ -60,13 +61,13 @@ private:
     QWidget *&m_ownerSeen;
 };
 
-// Installs scripted dialogs for the dialogs to come, one script each, and
-// puts the real dialog back when it goes. A dialog asked for beyond the
-// scripts cannot be created.
+// Gives the test's services scripted dialogs for the dialogs to come, one
+// script each, and puts the real dialog back when it goes. A dialog asked
+// for beyond the scripts cannot be created.
 class ScriptedDialogs
 {
 public:
-    ScriptedDialogs(QList<DialogScript> scripts, QStringList &events);
+    ScriptedDialogs(TestServices &services, QList<DialogScript> scripts, QStringList &events);
     ~ScriptedDialogs();
     ScriptedDialogs(const ScriptedDialogs &) = delete;
     ScriptedDialogs &operator=(const ScriptedDialogs &) = delete;
@@ -75,6 +76,7 @@ public:
     QWidget *lastOwner() const { return m_owner; }
 
 private:
+    TestServices &m_services;
     QList<DialogScript> m_scripts;
     QStringList &m_events;
     int m_created = 0;

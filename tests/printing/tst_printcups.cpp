@@ -4,10 +4,10 @@
 #include "printing/PrintDialogDriver.h"
 #include "printing/ScriptedPrintDialog.h"
 
-#include "platform/MessageBox.h"
 #include "platform/StatusLog.h"
 #include "platform/printer/PrintDialogQt.h"
 #include "printing/modPrinter.h"
+#include "support/TestServices.h"
 #include "util/Colors.h"
 
 #include <QComboBox>
@@ -25,7 +25,6 @@ class tst_PrintCups : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
     void cleanupTestCase();
 
     void realDialogOffersTheQueue();
@@ -43,6 +42,9 @@ private:
     QStringList m_outputs;
     QStringList m_events;
     QStringList m_boxes;
+    // For the whole test, as the program's are for the whole program: the
+    // printer chosen by one test is current in the next.
+    TestServices m_services;
 };
 
 namespace {
@@ -108,12 +110,7 @@ void tst_PrintCups::init()
 {
     m_events.clear();
     m_boxes.clear();
-    SetMsgBoxHandler([this](const QString &text, int, const QString &) { m_boxes.append(text); });
-}
-
-void tst_PrintCups::cleanup()
-{
-    SetMsgBoxHandler({});
+    m_services.whileBoxOpen = [this](const TestServices::Box &box) { m_boxes.append(box.text); };
 }
 
 QStringList tst_PrintCups::outputsWith(const QString &marker) const
@@ -139,7 +136,7 @@ void tst_PrintCups::printsOnTheChosenQueue()
     DialogScript choose;
     choose.printerName = m_cups.queueName().toLower(); // as a user might type it
     choose.paperSize = 9;
-    ScriptedDialogs dialogs({choose}, m_events);
+    ScriptedDialogs dialogs(m_services, {choose}, m_events);
 
     modPrinter::PrintLog(log);
 
@@ -175,7 +172,7 @@ void tst_PrintCups::failurePartWayQueuesNothing()
         log.InsertText(QStringLiteral("line %1 of a long log\r\n").arg(i));
     DialogScript choose;
     choose.printerName = m_cups.queueName();
-    ScriptedDialogs dialogs({choose}, m_events);
+    ScriptedDialogs dialogs(m_services, {choose}, m_events);
     const QStringList jobsBefore = jobs();
     QVERIFY2(!jobsBefore.isEmpty(), "the queue shows no job of the test before");
     {
@@ -191,7 +188,7 @@ void tst_PrintCups::failurePartWayQueuesNothing()
 
 void tst_PrintCups::realDialogOffersTheQueue()
 {
-    QtPrintDialog component;
+    QtPrintDialog component(m_services.FilePrinter());
     component.SetPrinterName(m_cups.queueName());
     component.SetFlags(268);
     QStringList offered;
@@ -222,7 +219,7 @@ void tst_PrintCups::queueGoneIsReported()
     const QString before = log.Text();
     DialogScript same;
     same.printerName = m_cups.queueName();
-    ScriptedDialogs dialogs({same}, m_events);
+    ScriptedDialogs dialogs(m_services, {same}, m_events);
 
     modPrinter::PrintLog(log);
 

@@ -24,6 +24,7 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
+    PrintToFile m_file;
 };
 
 void tst_PrintDialog::initTestCase()
@@ -50,7 +51,7 @@ void tst_PrintDialog::offersWhatTheFlagsAllow()
     QFETCH(bool, pageRange);
 
     QWidget owner;
-    QtPrintDialog component;
+    QtPrintDialog component(m_file);
     component.SetFlags(flags);
     QAbstractPrintDialog::PrintDialogOptions seen;
     QWidget *parentSeen = nullptr;
@@ -71,8 +72,8 @@ void tst_PrintDialog::offersWhatTheFlagsAllow()
 void tst_PrintDialog::confirmedFilePrinterIsHandedBack()
 {
     const QString chosenFile = m_dir.filePath(QStringLiteral("chosen.pdf"));
-    PrintToFile::SetOutputFile(m_dir.filePath(QStringLiteral("start.pdf")));
-    QtPrintDialog component;
+    m_file.SetOutputFile(m_dir.filePath(QStringLiteral("start.pdf")));
+    QtPrintDialog component(m_file);
     component.SetPrinterName(PrintToFile::DeviceName());
     component.SetPaperBin(7);
     component.SetFlags(268);
@@ -90,7 +91,7 @@ void tst_PrintDialog::confirmedFilePrinterIsHandedBack()
 
     QCOMPARE(startFile, m_dir.filePath(QStringLiteral("start.pdf")));
     QCOMPARE(component.PrinterName(), PrintToFile::DeviceName());
-    QCOMPARE(PrintToFile::OutputFile(), chosenFile);
+    QCOMPARE(m_file.OutputFile(), chosenFile);
     QCOMPARE(component.Copies(), std::int16_t(3));
     QCOMPARE(component.Duplex(), PrinterCodes::Simplex); // a file has no sides
     QCOMPARE(component.ColorMode(), PrinterCodes::Monochrome);
@@ -103,8 +104,8 @@ void tst_PrintDialog::confirmedFilePrinterIsHandedBack()
 
 void tst_PrintDialog::cancelledReturnsFalse()
 {
-    PrintToFile::SetOutputFile(m_dir.filePath(QStringLiteral("kept.pdf")));
-    QtPrintDialog component;
+    m_file.SetOutputFile(m_dir.filePath(QStringLiteral("kept.pdf")));
+    QtPrintDialog component(m_file);
     component.SetPrinterName(PrintToFile::DeviceName());
     WhenPrintDialogOpens(this, [](QPrintDialog &dialog) {
         dialog.printer()->setOutputFileName(QStringLiteral("/tmp/not-chosen.pdf"));
@@ -112,7 +113,7 @@ void tst_PrintDialog::cancelledReturnsFalse()
     });
 
     QVERIFY(!component.Show(nullptr));
-    QCOMPARE(PrintToFile::OutputFile(), m_dir.filePath(QStringLiteral("kept.pdf")));
+    QCOMPARE(m_file.OutputFile(), m_dir.filePath(QStringLiteral("kept.pdf")));
 }
 
 QTEST_MAIN(tst_PrintDialog)

@@ -99,7 +99,7 @@ void tst_PrintDuringRun::printWhileTheEngineWaits()
     EngineRun run(EngineRun::On::Form); // records the boxes, so none is modal
     QStringList events;
     RecordingPrinter printer(events, {{QStringLiteral("Home"), {}, {}, 7}}, QStringLiteral("Home"));
-    const SubstitutedPrinting substituted(printer);
+    const SubstitutedPrinting substituted(run.services(), printer);
     StatusLog &log = *run.window().rtbStatus;
 
     QString logWhenDialogCloses;
@@ -113,7 +113,7 @@ void tst_PrintDuringRun::printWhileTheEngineWaits()
         }
         logWhenDialogCloses = log.Text();
     };
-    ScriptedDialogs dialogs({script}, events);
+    ScriptedDialogs dialogs(run.services(), {script}, events);
     bool printed = false;
     connect(&server, &HeldServer::connected, this, [&] {
         QTimer::singleShot(0, &run.window(), [&] {

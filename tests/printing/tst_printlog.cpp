@@ -119,7 +119,7 @@ void tst_PrintLog::confirmedDialogRunsInOrder()
 {
     PrintFixture f;
     FillLog(f.log);
-    ScriptedDialogs dialogs({Confirm(QStringLiteral("Home"))}, f.events);
+    ScriptedDialogs dialogs(f.services, {Confirm(QStringLiteral("Home"))}, f.events);
 
     modPrinter::PrintLog(f.log, m_window.get());
 
@@ -152,7 +152,7 @@ void tst_PrintLog::cancelPrintsNothing()
 {
     PrintFixture f;
     FillLog(f.log);
-    ScriptedDialogs dialogs({Cancel()}, f.events);
+    ScriptedDialogs dialogs(f.services, {Cancel()}, f.events);
 
     modPrinter::PrintLog(f.log);
 
@@ -197,7 +197,7 @@ void tst_PrintLog::choosePrinter()
 
     PrintFixture f(extraPrinters);
     FillLog(f.log);
-    ScriptedDialogs dialogs({Confirm(chosen)}, f.events);
+    ScriptedDialogs dialogs(f.services, {Confirm(chosen)}, f.events);
 
     modPrinter::PrintLog(f.log);
 
@@ -246,7 +246,7 @@ void tst_PrintLog::nextPrintStartsFrom()
     PrintFixture f;
     f.printer.refuse(refused);
     FillLog(f.log);
-    ScriptedDialogs dialogs({first, Cancel()}, f.events);
+    ScriptedDialogs dialogs(f.services, {first, Cancel()}, f.events);
 
     modPrinter::PrintLog(f.log);
     const qsizetype secondStart = f.events.size();
@@ -259,7 +259,7 @@ void tst_PrintLog::nextPrintStartsFrom()
 void tst_PrintLog::emptyLogStillMakesADocument()
 {
     PrintFixture f;
-    ScriptedDialogs dialogs({Confirm(QStringLiteral("Home"))}, f.events);
+    ScriptedDialogs dialogs(f.services, {Confirm(QStringLiteral("Home"))}, f.events);
 
     modPrinter::PrintLog(f.log);
 
@@ -272,7 +272,7 @@ void tst_PrintLog::dialogUnavailable()
 {
     PrintFixture f;
     FillLog(f.log);
-    ScriptedDialogs dialogs({}, f.events); // no dialog can be created
+    ScriptedDialogs dialogs(f.services, {}, f.events); // no dialog can be created
 
     modPrinter::PrintLog(f.log);
 
@@ -301,7 +301,7 @@ void tst_PrintLog::refusedSetting()
     PrintFixture f;
     f.printer.refuse(refused);
     FillLog(f.log);
-    ScriptedDialogs dialogs({Confirm(QStringLiteral("Office"))}, f.events);
+    ScriptedDialogs dialogs(f.services, {Confirm(QStringLiteral("Office"))}, f.events);
 
     modPrinter::PrintLog(f.log);
 
@@ -373,7 +373,7 @@ void tst_PrintLog::failure()
     PrintFixture f;
     f.printer.fail({operation, number, description, standardException});
     FillLog(f.log);
-    ScriptedDialogs dialogs({Confirm(chosen)}, f.events);
+    ScriptedDialogs dialogs(f.services, {Confirm(chosen)}, f.events);
 
     QVERIFY_THROWS_NO_EXCEPTION(modPrinter::PrintLog(f.log));
 
@@ -405,7 +405,7 @@ void tst_PrintLog::failureWhileDiscarding()
     f.printer.fail({"EndDoc", 482, "The document could not be sent", false});
     f.printer.fail({"KillDoc", 482, "No printer can be reached", standardException});
     FillLog(f.log);
-    ScriptedDialogs dialogs({Confirm(QStringLiteral("Home")), Cancel()}, f.events);
+    ScriptedDialogs dialogs(f.services, {Confirm(QStringLiteral("Home")), Cancel()}, f.events);
 
     QVERIFY_THROWS_NO_EXCEPTION(modPrinter::PrintLog(f.log));
 
@@ -421,7 +421,7 @@ void tst_PrintLog::printButtonPrintsTheLog()
 {
     PrintFixture f;
     FillLog(*m_window->rtbStatus);
-    ScriptedDialogs dialogs({Confirm(QStringLiteral("Home"))}, f.events);
+    ScriptedDialogs dialogs(f.services, {Confirm(QStringLiteral("Home"))}, f.events);
     m_window->show();
     m_window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));

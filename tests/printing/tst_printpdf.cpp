@@ -2,13 +2,13 @@
 #include "printing/PdfTools.h"
 #include "printing/ScriptedPrintDialog.h"
 
-#include "platform/MessageBox.h"
 #include "platform/StatusLog.h"
 #include "platform/printer/PrinterFile.h"
 #include "printing/modPrinter.h"
 #include "support/EngineRun.h"
 #include "support/Expectations.h"
 #include "support/ScriptedServer.h"
+#include "support/TestServices.h"
 #include "util/Colors.h"
 
 #include <QtTest>
@@ -22,7 +22,6 @@ class tst_PrintPdf : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
 
     void startsOnTheFilePrinterWithoutPrinters();
     void realRunIsPrintedInOrder();
@@ -45,6 +44,9 @@ private:
     QTemporaryDir m_dir;
     QStringList m_events;
     QStringList m_boxes;
+    // For the whole test, as the program's are for the whole program: the
+    // printer chosen by one test is current in the next.
+    TestServices m_services;
 };
 
 namespace {
@@ -82,20 +84,15 @@ void tst_PrintPdf::init()
 {
     m_events.clear();
     m_boxes.clear();
-    SetMsgBoxHandler([this](const QString &text, int, const QString &) { m_boxes.append(text); });
-}
-
-void tst_PrintPdf::cleanup()
-{
-    SetMsgBoxHandler({});
+    m_services.whileBoxOpen = [this](const TestServices::Box &box) { m_boxes.append(box.text); };
 }
 
 void tst_PrintPdf::printToFile(StatusLog &log, const QString &path, DialogScript script)
 {
     script.printerName = PrintToFile::DeviceName();
     // As the real dialog does when the user picks the file.
-    script.whileOpen = [path] { PrintToFile::SetOutputFile(path); };
-    ScriptedDialogs dialogs({script}, m_events);
+    script.whileOpen = [this, path] { m_services.FilePrinter().SetOutputFile(path); };
+    ScriptedDialogs dialogs(m_services, {script}, m_events);
     modPrinter::PrintLog(log);
 }
 
@@ -115,7 +112,7 @@ void tst_PrintPdf::startsOnTheFilePrinterWithoutPrinters()
     m_events.clear();
     DialogScript cancel;
     cancel.confirm = false;
-    ScriptedDialogs dialogs({cancel}, m_events);
+    ScriptedDialogs dialogs(m_services, {cancel}, m_events);
     modPrinter::PrintLog(log);
     QVERIFY(m_events.contains(QStringLiteral("Dialog:PrinterName=Print to File (PDF)")));
     QVERIFY(m_events.contains(QStringLiteral("Dialog:Port=") + path));
@@ -124,7 +121,7 @@ void tst_PrintPdf::startsOnTheFilePrinterWithoutPrinters()
 void tst_PrintPdf::realRunIsPrintedInOrder()
 {
     ScriptedServer server(ScriptedServer::AcceptingScript(true));
-    EngineRun run(EngineRun::On::Form);
+    EngineRun run(m_services, EngineRun::On::Form);
     run.fill(QStringLiteral("Printed test"), QStringLiteral("bob@example.com"),
              QStringLiteral("bob"), QStringLiteral("secret"), server.address());
     run.clickTest();

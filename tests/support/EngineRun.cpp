@@ -6,8 +6,6 @@
 #include "app/TestCommand.h"
 #include "engine/Notes.h"
 #include "engine/ServerAddress.h"
-#include "platform/MessageBox.h"
-#include "platform/ProgramEnd.h"
 #include "util/Colors.h"
 
 #include <QRegularExpression>
@@ -15,7 +13,19 @@
 
 #include <algorithm>
 
-EngineRun::EngineRun(On on)
+EngineRun::EngineRun(On on) : EngineRun(std::make_unique<TestServices>(), nullptr, on) {}
+
+EngineRun::EngineRun(TestServices &services, On on) : EngineRun(nullptr, &services, on) {}
+
+EngineRun::EngineRun(std::unique_ptr<TestServices> own, TestServices *shared, On on)
+    : m_ownServices(std::move(own)), m_services(shared ? *shared : *m_ownServices),
+      m_firstBox(m_services.boxes().size()), m_firstEnd(m_services.programEnds()),
+      m_whileBoxOpenBefore(std::exchange(m_services.whileBoxOpen, [this](const Box &box) {
+          if (m_whileBoxOpenBefore)
+              m_whileBoxOpenBefore(box);
+          if (m_boxHoldMs > 0)
+              QTest::qWait(m_boxHoldMs);
+      }))
 {
     if (on == On::Form) {
         m_form = std::make_unique<frmMain>();
@@ -27,18 +37,13 @@ EngineRun::EngineRun(On on)
         m_controls = m_headless.get();
     }
     Module1::SetWindow(m_controls);
-    SetMsgBoxHandler([this](const QString &text, int style, const QString &title) {
-        m_boxes.append({text, style, title});
-        if (m_boxHoldMs > 0)
-            QTest::qWait(m_boxHoldMs);
-    });
-    SetProgramEndHandler([this] { ++m_programEnds; });
 }
 
 EngineRun::~EngineRun()
 {
-    SetMsgBoxHandler({});
-    SetProgramEndHandler({});
+    m_form.reset();
+    m_headless.reset();
+    m_services.whileBoxOpen = std::move(m_whileBoxOpenBefore);
 }
 
 frmMain &EngineRun::window()
@@ -85,14 +90,6 @@ void EngineRun::clickTest()
 bool EngineRun::waitForRunEnd(int timeoutMs)
 {
     return QTest::qWaitFor([this] { return !runOn(); }, timeoutMs);
-}
-
-QStringList EngineRun::boxTexts() const
-{
-    QStringList texts;
-    for (const Box &box : m_boxes)
-        texts.append(box.text);
-    return texts;
 }
 
 namespace {

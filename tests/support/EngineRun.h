@@ -3,29 +3,33 @@
 #include "app/frmMain.h"
 #include "support/HeadlessWindow.h"
 #include "support/MxResolver.h"
+#include "support/TestServices.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 // One window on which a test runs the Test command as a user would: by
 // default a headless one, the real window offscreen where the window itself
-// is under test. Message boxes are recorded, never shown; the program end is
-// recorded instead of ending the test.
+// is under test. It runs under test services (TestServices.h): message boxes
+// are recorded, never shown; the program end is recorded instead of ending
+// the test.
 class EngineRun
 {
 public:
     enum class On { Headless, Form };
-    struct Box
-    {
-        QString text;
-        int style;
-        QString title;
-    };
+    using Box = TestServices::Box;
 
+    // Under services of its own.
     explicit EngineRun(On on = On::Headless);
+    // Under services the test keeps beyond the run (the TLS sessions of an
+    // earlier run, the file a dialog chose).
+    explicit EngineRun(TestServices &services, On on = On::Headless);
     ~EngineRun();
+
+    TestServices &services() { return m_services; }
 
     // The window the run works on.
     WindowControls &controls() { return *m_controls; }
@@ -45,9 +49,10 @@ public:
     // does under a real modal box, so ticks and socket events go on.
     void holdBoxesOpen(int ms) { m_boxHoldMs = ms; }
 
-    const QList<Box> &boxes() const { return m_boxes; }
-    QStringList boxTexts() const;
-    int programEnds() const { return m_programEnds; }
+    // The boxes and program ends since the run's window was made.
+    QList<Box> boxes() const { return m_services.boxes().mid(m_firstBox); }
+    QStringList boxTexts() const { return m_services.boxTexts(m_firstBox); }
+    int programEnds() const { return m_services.programEnds() - m_firstEnd; }
 
     // The log as plain text with CR LF line ends.
     QString logText() { return m_controls->Log().Text(); }
@@ -64,12 +69,19 @@ public:
     bool windowUnlocked() const;
 
 private:
+    EngineRun(std::unique_ptr<TestServices> own, TestServices *shared, On on);
+
+    // The services outlive the window, whose sockets still keep their TLS
+    // sessions as they close.
+    std::unique_ptr<TestServices> m_ownServices;
+    TestServices &m_services;
+    const qsizetype m_firstBox;
+    const int m_firstEnd;
+    std::function<void(const Box &)> m_whileBoxOpenBefore;
     // A run looks up no MX records unless its test gives a resolver of its own.
     const MxResolver m_noLookups;
     std::unique_ptr<frmMain> m_form;
     std::unique_ptr<HeadlessWindow> m_headless;
     WindowControls *m_controls = nullptr;
-    QList<Box> m_boxes;
-    int m_programEnds = 0;
     int m_boxHoldMs = 0;
 };
