@@ -191,6 +191,85 @@ Sentence ConnectErrorText(QAbstractSocket::SocketError error)
 }
 } // namespace
 
+QString Wording(Id id)
+{
+    switch (id) {
+    case Id::Connected:
+        return Text::Connected.text;
+    case Id::ConnectedToAddress:
+        return Text::ConnectedToAddress.text;
+    case Id::Refused:
+        return Text::Refused.text;
+    case Id::HostNotFound:
+        return Text::HostNotFound.text;
+    case Id::NetworkUnreachable:
+        return Text::NetworkUnreachable.text;
+    case Id::ConnectionReset:
+        return Text::ConnectionReset.text;
+    case Id::ConnectTimedOut:
+        return Text::ConnectTimedOut.text;
+    case Id::ConnectionFailed:
+        return Text::ConnectionFailed.text;
+    case Id::CouldNotStart:
+        return Text::CouldNotStart.text;
+    case Id::ClosedBeforeGreeting:
+        return Text::ClosedBeforeGreeting.text;
+    case Id::ClosedAfter:
+        return Text::ClosedAfter.text;
+    case Id::NoGreeting:
+        return Text::NoGreeting.text;
+    case Id::NoReply:
+        return Text::NoReply.text;
+    case Id::GreetingTooLong:
+        return Text::GreetingTooLong.text;
+    case Id::ReplyTooLong:
+        return Text::ReplyTooLong.text;
+    case Id::MoreThanOneGreeting:
+        return Text::MoreThanOneGreeting.text;
+    case Id::MoreThanOneReply:
+        return Text::MoreThanOneReply.text;
+    case Id::GreetingNotSmtp:
+        return Text::GreetingNotSmtp.text;
+    case Id::ReplyNotSmtp:
+        return Text::ReplyNotSmtp.text;
+    case Id::RefusedGreeting:
+        return Text::RefusedGreeting.text;
+    case Id::RefusedLogin:
+        return Text::RefusedLogin.text;
+    case Id::RefusedCommand:
+        return Text::RefusedCommand.text;
+    case Id::RefusedToken:
+        return Text::RefusedToken.text;
+    case Id::RefusedTokenSaying:
+        return Text::RefusedTokenSaying.text;
+    case Id::FailedWaiting:
+        return Text::FailedWaiting.text;
+    case Id::EncryptedTrusted:
+        return Text::EncryptedTrusted.text;
+    case Id::EncryptedUntrusted:
+        return Text::EncryptedUntrusted.text;
+    case Id::HandshakeFailed:
+        return Text::HandshakeFailed.text;
+    case Id::HandshakeTimedOut:
+        return Text::HandshakeTimedOut.text;
+    case Id::PlainTextAfterStartTls:
+        return Text::PlainTextAfterStartTls.text;
+    case Id::PasswordUnencrypted:
+        return Text::PasswordUnencrypted.text;
+    case Id::NoUsableLogin:
+        return Text::NoUsableLogin.text;
+    case Id::SmtpUtf8NotOffered:
+        return Text::SmtpUtf8NotOffered.text;
+    case Id::DialogueTook:
+        return Text::DialogueTook.text;
+    case Id::GreetingTook:
+        return Text::GreetingTook.text;
+    case Id::ReplyTook:
+        return Text::ReplyTook.text;
+    }
+    return {};
+}
+
 void Connected(const QString &address, std::int32_t port, const QString &hostTyped)
 {
     // An address typed as the server needs no second mention.

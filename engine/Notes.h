@@ -65,6 +65,10 @@ Q_ENUM_NS(Id)
 constexpr std::uint32_t NoteMark = 0x10000;
 constexpr std::uint32_t HintMark = 0x20000;
 
+// The sentence a note of that id fills in, its arguments as %1, %2 and so
+// on: the one place its wording is defined.
+QString Wording(Id id);
+
 // The connection is made: which address and port were reached.
 void Connected(const QString &address, std::int32_t port, const QString &hostTyped);
 // The socket reported an error (Qt's value of it and the socket's own description).

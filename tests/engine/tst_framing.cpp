@@ -197,7 +197,7 @@ void tst_Framing::framedRuns_data()
                        "Y:554 go away",
                        "",
                        "W:QUIT",
-                       Expect::Note(Notes::Id::RefusedGreeting),
+                       Expect::Note(Notes::Id::RefusedGreeting, {"554"}),
                        Expect::PolicyHint}
         << Failed;
 
@@ -213,7 +213,7 @@ void tst_Framing::framedRuns_data()
     extraAfterDataLog << "Y:250 queued"
                       << ""
                       << "Y:221 bye"
-                      << "" << Expect::Note(Notes::Id::MoreThanOneReply);
+                      << "" << Expect::Note(Notes::Id::MoreThanOneReply, {"the message"});
     QTest::newRow("reply to the data with a reply nobody asked for")
         << extraAfterData << FullDialogue.mid(0, 4) << extraAfterDataLog << Failed;
 

@@ -461,7 +461,9 @@ void tst_Hints::mailHostsOfARun_data()
     QTest::addColumn<Resolver>("resolver");
     QTest::addColumn<QStringList>("end");
 
-    const QString refused = Expect::Note(Notes::Id::RefusedCommand);
+    const auto refused = [](const char *code) {
+        return Expect::Note(Notes::Id::RefusedCommand, {QStringLiteral("RCPT TO"), code});
+    };
     const QString relayHint = Expect::Hint(Cause::RelayWithoutLogin);
     const QString mailHosts = Expect::Hint(Cause::MailHosts);
 
@@ -469,24 +471,26 @@ void tst_Hints::mailHostsOfARun_data()
         << RefusingRecipient("220 mx.test ESMTP Postfix (Debian/GNU)\r\n",
                              "454 4.7.1 <bob@example.org>: Relay access denied\r\n")
         << QString() << "bob@example.org" << Resolver::Answers
-        << QStringList{"W:QUIT", refused, relayHint, mailHosts};
+        << QStringList{"W:QUIT", refused("454"), relayHint, mailHosts};
     QTest::newRow("Exim refuses to relay, the resolver never answers")
         << RefusingRecipient("220 mx.test ESMTP Exim 4.96\r\n", "550 relay not permitted\r\n")
         << QString() << "bob@example.org" << Resolver::NeverAnswers
-        << QStringList{"W:QUIT", refused, relayHint};
+        << QStringList{"W:QUIT", refused("550"), relayHint};
     QTest::newRow("aiosmtpd refuses to relay to a domain without MX records")
         << RefusingRecipient("220 mx.test aiosmtpd\r\n",
                              "554 5.7.1 <bob@nomx.example>: Relay access denied\r\n")
-        << QString() << "bob@nomx.example" << Resolver::Answers << QStringList{refused, relayHint};
+        << QString() << "bob@nomx.example" << Resolver::Answers
+        << QStringList{refused("554"), relayHint};
     QTest::newRow("nothing listens on port 25")
         << Script{} << "127.0.0.1"
         << "bob@example.org" << Resolver::Answers
-        << QStringList{Expect::Note(Notes::Id::Refused), Expect::Hint(Cause::AnotherPort),
-                       mailHosts};
+        << QStringList{
+               Expect::Note(Notes::Id::Refused, {"127.0.0.1", "{port}", "Connection refused"}),
+               Expect::Hint(Cause::AnotherPort), mailHosts};
     QTest::newRow("the server typed is a mail domain without an address")
         << Script{} << "example.org"
         << "bob@example.org" << Resolver::Answers
-        << QStringList{Expect::Note(Notes::Id::HostNotFound),
+        << QStringList{Expect::Note(Notes::Id::HostNotFound, {"example.org", "Host not found"}),
                        Expect::Hint(Cause::ServerNameIsMailDomain)};
 }
 
@@ -888,6 +892,9 @@ void tst_Hints::noteTexts()
     QCOMPARE(lines.first().text, text);
     QCOMPARE(lines.first().colour, std::optional<std::uint32_t>(Colors::Cyan));
     QCOMPARE(lines.first().mark, mark);
+    // The tests read a note's arguments back by the sentence its id gives.
+    if ((mark & ~0xFFFFu) == Notes::NoteMark)
+        QCOMPARE(run.logLines().first().section(u'(', 0, 0), Expect::Note(Id(mark & 0xFFFF)));
 }
 
 QTEST_MAIN(tst_Hints)

@@ -168,14 +168,17 @@ void tst_Login::ehloGreeting_data()
         << greeting + Script{S::Say("250-scripted\r\n250 AUTH PLAIN\r\n"),
                              S::Say("535 5.7.8 Error: authentication failed: authentication "
                                     "failure\r\n")}
-        << Commands{"EHLO [127.0.0.1]", plainResponse, "QUIT"} << Failed << Note(Id::RefusedLogin);
+        << Commands{"EHLO [127.0.0.1]", plainResponse, "QUIT"} << Failed
+        << Note(Id::RefusedLogin, {"535"});
     QTest::newRow("neither LOGIN nor PLAIN")
         << greeting + Script{S::Say("250-scripted\r\n250-AUTH CRAM-MD5 SCRAM-SHA-256\r\n"
                                     "250 HELP\r\n")}
-        << Commands{"EHLO [127.0.0.1]", "QUIT"} << Failed << Note(Id::NoUsableLogin);
+        << Commands{"EHLO [127.0.0.1]", "QUIT"} << Failed
+        << Note(Id::NoUsableLogin, {"CRAM-MD5 SCRAM-SHA-256"});
     QTest::newRow("AUTH LOGIN refused with 535")
         << greeting + Script{ehloReply, dovecot}
-        << Commands{"EHLO [127.0.0.1]", "AUTH LOGIN", "QUIT"} << Failed << Note(Id::RefusedCommand);
+        << Commands{"EHLO [127.0.0.1]", "AUTH LOGIN", "QUIT"} << Failed
+        << Note(Id::RefusedCommand, {"AUTH LOGIN", "535"});
 }
 
 void tst_Login::ehloGreeting()
@@ -269,7 +272,9 @@ void tst_Login::tokenLogins_data()
                          "\r\n"),
                   S::Say("535 5.7.8 Authentication credentials invalid\r\n")}
         << Commands{"AUTH OAUTHBEARER {oauthbearer}", "AQ==", "QUIT"}
-        << QStringList{Note(Id::RefusedTokenSaying), Hint(Cause::TokenRefused)};
+        << QStringList{Note(Id::RefusedTokenSaying,
+                            {"535", R"(status "invalid_token", scope "example_scope")"}),
+                       Hint(Cause::TokenRefused)};
     // Three parts joined by dots whose first is no JSON header: a password.
     QTest::newRow("a password of three dotted parts")
         << QStringLiteral("john.doe.1985")

@@ -90,20 +90,23 @@ void tst_SlotEnd::endings_data()
     const Commands quit{"QUIT"};
     QTest::newRow("greeting 554") << Script{S::Say("554 no service\r\n")} << false << 0 << 0 << quit
                                   << QStringList{"Y:554 no service", "", "W:QUIT",
-                                                 Note(Id::RefusedGreeting)}
+                                                 Note(Id::RefusedGreeting, {"554"})}
                                   << Failed;
     QTest::newRow("HELO refused") << Accepting(1, S::Say("501 bad name\r\n")) << false << 0 << 0
                                   << Commands{"HELO [127.0.0.1]"} + quit
                                   << QStringList{"Y:501 bad name", "", "W:QUIT",
-                                                 Note(Id::RefusedCommand)}
+                                                 Note(Id::RefusedCommand, {"HELO", "501"})}
                                   << Failed;
     QTest::newRow("AUTH LOGIN refused with 504")
         << AcceptingWithAuth(2, S::Say("504 no such mechanism\r\n")) << true << 0 << 0
         << authDialogue.mid(0, 2) + quit
-        << QStringList{"Y:504 no such mechanism", "", "W:QUIT", Note(Id::RefusedCommand)} << Failed;
+        << QStringList{"Y:504 no such mechanism", "", "W:QUIT",
+                       Note(Id::RefusedCommand, {"AUTH LOGIN", "504"})}
+        << Failed;
     QTest::newRow("user refused") << AcceptingWithAuth(3, S::Say("535 no\r\n")) << true << 0 << 0
                                   << authDialogue.mid(0, 3) + quit
-                                  << QStringList{"Y:535 no", "", "W:QUIT", Note(Id::RefusedLogin)}
+                                  << QStringList{"Y:535 no", "", "W:QUIT",
+                                                 Note(Id::RefusedLogin, {"535"})}
                                   << Failed;
     QTest::newRow("password refused")
         << AcceptingWithAuth(4, S::Say("535 5.7.8 invalid\r\n")) << true << 0 << 0
@@ -113,40 +116,44 @@ void tst_SlotEnd::endings_data()
                                               "Y:535 5.7.8 invalid",
                                               "",
                                               "W:QUIT",
-                                              Note(Id::RefusedLogin)}
+                                              Note(Id::RefusedLogin, {"535"})}
         << Failed;
     QTest::newRow("sender refused")
         << Accepting(2, S::Say("550 no\r\n")) << false << 0 << 0 << FullDialogue.mid(0, 2) + quit
-        << QStringList{"Y:550 no", "", "W:QUIT", Note(Id::RefusedCommand)} << Failed;
+        << QStringList{"Y:550 no", "", "W:QUIT", Note(Id::RefusedCommand, {"MAIL FROM", "550"})}
+        << Failed;
     QTest::newRow("recipient refused")
         << Accepting(3, S::Say("550 unknown\r\n")) << false << 0 << 0
         << FullDialogue.mid(0, 3) + quit
-        << QStringList{"Y:550 unknown", "", "W:QUIT", Note(Id::RefusedCommand)} << Failed;
+        << QStringList{"Y:550 unknown", "", "W:QUIT", Note(Id::RefusedCommand, {"RCPT TO", "550"})}
+        << Failed;
     QTest::newRow("DATA refused") << Accepting(4, S::Say("554 no data\r\n")) << false << 0 << 0
                                   << FullDialogue.mid(0, 4) + quit
                                   << QStringList{"Y:554 no data", "", "W:QUIT",
-                                                 Note(Id::RefusedCommand)}
+                                                 Note(Id::RefusedCommand, {"DATA", "554"})}
                                   << Failed;
     QTest::newRow("message refused")
         << Accepting(5, S::Say("552 too big\r\n")) << false << 0 << 0
         << FullDialogue.mid(0, 4) + quit
-        << QStringList{"W:.", "Y:552 too big", "", "W:QUIT", Note(Id::RefusedCommand)} << Failed;
+        << QStringList{"W:.", "Y:552 too big", "", "W:QUIT",
+                       Note(Id::RefusedCommand, {"the message", "552"})}
+        << Failed;
     // A server that closes with 421 is not asked for anything more.
     QTest::newRow("421 to RCPT") << Accepting(3, S::Say("421 4.3.2 shutting down\r\n")) << false
                                  << 0 << 0 << FullDialogue.mid(0, 3)
                                  << QStringList{"Y:421 4.3.2 shutting down", "",
-                                                Note(Id::RefusedCommand)}
+                                                Note(Id::RefusedCommand, {"RCPT TO", "421"})}
                                  << Failed;
     QTest::newRow("reply of two characters")
         << Accepting(1, S::Say("25\r\n")) << false << 0 << 0 << Commands{"HELO [127.0.0.1]"}
-        << QStringList{"Y:25", "", Note(Id::ReplyNotSmtp)} << Failed;
+        << QStringList{"Y:25", "", Note(Id::ReplyNotSmtp, {"HELO"})} << Failed;
 
     // The server hangs up before the dialogue has ended (the hostile-server
     // table has a close after each command). Having hung up, it reads nothing
     // more: the command answering its last reply is not counted.
     QTest::newRow("accepted code, then close")
         << Accepting(3, S::SayThenClose("250 ok\r\n")) << false << 0 << 0 << FullDialogue.mid(0, 3)
-        << QStringList{"Y:250 ok", "", "W:DATA", Note(Id::ClosedAfter)} << Failed;
+        << QStringList{"Y:250 ok", "", "W:DATA", Note(Id::ClosedAfter, {"DATA"})} << Failed;
 
     // Once QUIT is out, every end of the connection ends the slot as sent
     // (the hostile-server table has each other end after QUIT).
@@ -158,11 +165,12 @@ void tst_SlotEnd::endings_data()
     QTest::newRow("reply to the password never comes")
         << AcceptingWithAuth(4, S::Silence()) << true << 300 << 0 << authDialogue
         << QStringList{"W:********", Expect::PlainLoginNote, Expect::PlainLoginHint,
-                       Note(Id::NoReply)}
+                       Note(Id::NoReply, {"the password", "300 ms"})}
         << Failed;
     QTest::newRow("reply to the data never comes")
         << Accepting(5, S::Silence()) << false << 0 << 300 << FullDialogue.mid(0, 4)
-        << QStringList{"W:Subject: Vormant", "W:.", Note(Id::NoReply)} << Failed;
+        << QStringList{"W:Subject: Vormant", "W:.", Note(Id::NoReply, {"the message", "300 ms"})}
+        << Failed;
     // A slow step gets a note with its time, and the hint of what makes it slow.
     Turn slowGreeting = S::Say("554 5.7.1 Service unavailable; client [127.0.0.1] blocked\r\n");
     slowGreeting.delayMs = 1200;
@@ -170,15 +178,15 @@ void tst_SlotEnd::endings_data()
         << Script{slowGreeting} << false << 0 << 0 << quit
         << QStringList{"Y:554 5.7.1 Service unavailable; client [127.0.0.1] blocked",
                        "",
-                       Note(Id::GreetingTook),
+                       Note(Id::GreetingTook, {"#"}),
                        Hint(Cause::SlowGreeting),
                        "W:QUIT",
-                       Note(Id::RefusedGreeting)}
+                       Note(Id::RefusedGreeting, {"554"})}
         << Failed;
     // A reply that trickles in does not buy itself more time.
     QTest::newRow("greeting trickles in slower than the limit")
         << Script{S::SayInPieces("220 " + QByteArray(60, 'z') + "\r\n", 1, 40)} << false << 500 << 0
-        << Commands{} << QStringList{Note(Id::NoGreeting)} << Failed;
+        << Commands{} << QStringList{Note(Id::NoGreeting, {"500 ms"})} << Failed;
 }
 
 void tst_SlotEnd::endings()
@@ -246,7 +254,7 @@ void tst_SlotEnd::dataReplyHasTheLongerLimit()
     const qsizetype queued = log.indexOf(QStringLiteral("Y:250 queued at last"));
     QVERIFY2(queued > 0, qPrintable(log.join(u'|')));
     QCOMPARE(log.mid(queued + 1, 3),
-             (QStringList{"", Note(Id::ReplyTook), Hint(Cause::SlowFilter)}));
+             (QStringList{"", Note(Id::ReplyTook, {"the message", "#"}), Hint(Cause::SlowFilter)}));
     QCOMPARE(run.boxTexts(), Sent);
 }
 

@@ -81,36 +81,38 @@ const QString Took = u'#' + Expect::TookNote;
 
 // The note that ends the log of each failing row: what went wrong, and where.
 const QHash<QString, QString> FailureNote{
-    {"greeting 421", Note(Id::RefusedGreeting)},
-    {"greeting 554", Note(Id::RefusedGreeting)},
-    {"greeting 500", Note(Id::RefusedGreeting)},
-    {"greeting 199", Note(Id::RefusedGreeting)},
+    {"greeting 421", Note(Id::RefusedGreeting, {"421"})},
+    {"greeting 554", Note(Id::RefusedGreeting, {"554"})},
+    {"greeting 500", Note(Id::RefusedGreeting, {"500"})},
+    {"greeting 199", Note(Id::RefusedGreeting, {"199"})},
     {"greeting of another service", Note(Id::GreetingNotSmtp)},
     {"greeting of binary garbage", Note(Id::GreetingNotSmtp)},
     {"greeting of code and nothing else, too short", Note(Id::GreetingNotSmtp)},
     {"NUL byte inside the reply code", Note(Id::GreetingNotSmtp)},
-    {"greeting of one 1 MiB line", Note(Id::GreetingTooLong)},
-    {"endless continuation lines", Note(Id::ReplyTooLong)},
-    {"two replies in one segment", Note(Id::MoreThanOneReply)},
-    {"354 and 550 together", Note(Id::MoreThanOneReply)},
+    {"greeting of one 1 MiB line", Note(Id::GreetingTooLong, {"64"})},
+    {"endless continuation lines", Note(Id::ReplyTooLong, {"64", "HELO"})},
+    {"two replies in one segment", Note(Id::MoreThanOneReply, {"HELO"})},
+    {"354 and 550 together", Note(Id::MoreThanOneReply, {"DATA"})},
     {"greeting and an unasked reply in one segment", Note(Id::MoreThanOneGreeting)},
     {"close before the greeting", Note(Id::ClosedBeforeGreeting)},
-    {"close in the middle of a reply line", Note(Id::ClosedAfter)},
+    {"close in the middle of a reply line", Note(Id::ClosedAfter, {"MAIL FROM"})},
     {"close in the middle of a multi-line reply", Note(Id::ClosedBeforeGreeting)},
-    {"connection reset after MAIL", Note(Id::ClosedAfter)},
+    {"connection reset after MAIL", Note(Id::ClosedAfter, {"MAIL FROM"})},
     {"connection reset instead of a greeting", Note(Id::ClosedBeforeGreeting)},
-    {"server that accepts and never speaks", Note(Id::NoGreeting)},
-    {"server that falls silent after MAIL", Note(Id::NoReply)},
-    {"server that falls silent after the end of data", Note(Id::NoReply)},
-    {"reply that never finishes its line", Note(Id::NoReply)},
-    {"connection refused", Note(Id::Refused)},
-    {"host name that does not resolve", Note(Id::HostNotFound)},
-    {"535 to the password", Note(Id::RefusedLogin)},
-    {"535 to the user name", Note(Id::RefusedLogin)},
-    {"504 to AUTH LOGIN", Note(Id::RefusedCommand)},
-    {"503 to AUTH LOGIN", Note(Id::RefusedCommand)},
-    {"250 to AUTH LOGIN", Note(Id::RefusedLogin)},
-    {"a third 334", Note(Id::RefusedLogin)},
+    {"server that accepts and never speaks", Note(Id::NoGreeting, {"700 ms"})},
+    {"server that falls silent after MAIL", Note(Id::NoReply, {"MAIL FROM", "700 ms"})},
+    {"server that falls silent after the end of data",
+     Note(Id::NoReply, {"the message", "700 ms"})},
+    {"reply that never finishes its line", Note(Id::NoReply, {"HELO", "700 ms"})},
+    {"connection refused", Note(Id::Refused, {"127.0.0.1", "{port}", "Connection refused"})},
+    {"host name that does not resolve",
+     Note(Id::HostNotFound, {"no-such-host.invalid", "Host not found"})},
+    {"535 to the password", Note(Id::RefusedLogin, {"535"})},
+    {"535 to the user name", Note(Id::RefusedLogin, {"535"})},
+    {"504 to AUTH LOGIN", Note(Id::RefusedCommand, {"AUTH LOGIN", "504"})},
+    {"503 to AUTH LOGIN", Note(Id::RefusedCommand, {"AUTH LOGIN", "503"})},
+    {"250 to AUTH LOGIN", Note(Id::RefusedLogin, {"500"})},
+    {"a third 334", Note(Id::RefusedLogin, {"535"})},
 };
 
 // The hint after that note, the likely cause and what to try, of the rows
@@ -288,15 +290,16 @@ void MidDialogueRows()
     {
         const char *name;
         Upto upto;
-    } points[] = {{"421 after MAIL", Upto::Mail},
-                  {"421 after RCPT", Upto::Rcpt},
-                  {"421 after DATA", Upto::Data},
-                  {"421 after the end of data", Upto::Dot}};
+        const char *refused;
+    } points[] = {{"421 after MAIL", Upto::Mail, "MAIL FROM"},
+                  {"421 after RCPT", Upto::Rcpt, "RCPT TO"},
+                  {"421 after DATA", Upto::Data, "DATA"},
+                  {"421 after the end of data", Upto::Dot, "the message"}};
     for (const auto &point : points) {
         Row row = Make(StandardUpto(point.upto),
                        {ScriptedServer::SayThenClose("421 4.4.2 Timeout, closing\r\n")},
                        {"<421 4.4.2 Timeout, closing"});
-        row.note = Note(Id::RefusedCommand);
+        row.note = Note(Id::RefusedCommand, {point.refused, "421"});
         AddRow(point.name, row);
     }
 
@@ -305,19 +308,20 @@ void MidDialogueRows()
         const char *name;
         Upto upto;
         bool withAuth;
-    } closes[] = {{"close without reply after HELO", Upto::Helo, false},
-                  {"close without reply after AUTH LOGIN", Upto::AuthLogin, true},
-                  {"close without reply after the user name", Upto::User, true},
-                  {"close without reply after the password", Upto::Pass, true},
-                  {"close without reply after MAIL", Upto::Mail, false},
-                  {"close without reply after RCPT", Upto::Rcpt, false},
-                  {"close without reply after DATA", Upto::Data, false},
-                  {"close without reply after the end of data", Upto::Dot, false}};
+        const char *after;
+    } closes[] = {{"close without reply after HELO", Upto::Helo, false, "HELO"},
+                  {"close without reply after AUTH LOGIN", Upto::AuthLogin, true, "AUTH LOGIN"},
+                  {"close without reply after the user name", Upto::User, true, "the user name"},
+                  {"close without reply after the password", Upto::Pass, true, "the password"},
+                  {"close without reply after MAIL", Upto::Mail, false, "MAIL FROM"},
+                  {"close without reply after RCPT", Upto::Rcpt, false, "RCPT TO"},
+                  {"close without reply after DATA", Upto::Data, false, "DATA"},
+                  {"close without reply after the end of data", Upto::Dot, false, "the message"}};
     for (const auto &close : closes) {
         Row row =
             Make(StandardUpto(close.upto, close.withAuth), {ScriptedServer::SayThenClose({})}, {});
         row.withAuth = close.withAuth;
-        row.note = Note(Id::ClosedAfter);
+        row.note = Note(Id::ClosedAfter, {close.after});
         AddRow(close.name, row);
     }
     AddRow("close before the greeting", Make({}, {ScriptedServer::SayThenClose({})}, {}));
@@ -529,7 +533,9 @@ void tst_Hostile::socketErrorMidRun_data()
     QTest::addColumn<QStringList>("notes");
     QTest::newRow("error after MAIL")
         << Upto::Mail << Error
-        << QStringList{u'#' + Note(Id::ConnectionFailed), u'#' + Note(Id::FailedWaiting)};
+        << QStringList{
+               u'#' + Note(Id::ConnectionFailed, {"127.0.0.1", "{port}", "Connection timed out"}),
+               u'#' + Note(Id::FailedWaiting, {"MAIL FROM"})};
     QTest::newRow("error after QUIT") << Upto::Quit << Sent // the message was accepted
                                       << QStringList{Took};
 }

@@ -5,9 +5,13 @@
 #include "app/Module1.h"
 #include "app/TestCommand.h"
 #include "engine/Notes.h"
+#include "engine/ServerAddress.h"
 #include "util/Colors.h"
 
+#include <QRegularExpression>
 #include <QTest>
+
+#include <algorithm>
 
 EngineRun::EngineRun(On on) : EngineRun(std::make_unique<TestServices>(), nullptr, on) {}
 
@@ -88,8 +92,58 @@ bool EngineRun::waitForRunEnd(int timeoutMs)
     return QTest::qWaitFor([this] { return !runOn(); }, timeoutMs);
 }
 
+namespace {
+// A note's line as a test compares it: its id and the arguments read back
+// from its text by the sentence its id fills in. A text its sentence does not
+// match fails the test.
+QString ReadNote(Notes::Id id, const QString &text, const QString &typedPort)
+{
+    // Each %N of the sentence a group; a %N that comes again matches the same text.
+    const QString wording = Notes::Wording(id);
+    static const QRegularExpression placeholder(QStringLiteral("%(\\d)"));
+    QString pattern;
+    QList<int> numbers;
+    qsizetype from = 0;
+    for (const QRegularExpressionMatch &match : placeholder.globalMatch(wording)) {
+        const int number = match.captured(1).toInt();
+        pattern += QRegularExpression::escape(wording.mid(from, match.capturedStart() - from));
+        pattern += numbers.contains(number) ? QStringLiteral("\\k<a%1>").arg(number)
+                                            : QStringLiteral("(?<a%1>.*?)").arg(number);
+        if (!numbers.contains(number))
+            numbers.append(number);
+        from = match.capturedEnd();
+    }
+    pattern += QRegularExpression::escape(wording.mid(from));
+    const QRegularExpressionMatch read =
+        QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(text);
+    if (!read.hasMatch()) {
+        const QString why =
+            QStringLiteral("the note %1 does not read as its sentence \"%2\": \"%3\"")
+                .arg(Expect::Note(id), wording, text);
+        QTest::qFail(qPrintable(why), __FILE__, __LINE__);
+        return Expect::Note(id) + QStringLiteral(" unreadable: ") + text;
+    }
+    // What changes from run to run reads the same in every run.
+    const bool measured = id == Notes::Id::DialogueTook || id == Notes::Id::GreetingTook ||
+                          id == Notes::Id::ReplyTook;
+    std::sort(numbers.begin(), numbers.end());
+    QStringList arguments;
+    for (const int number : numbers) {
+        const QString argument = read.captured(QStringLiteral("a%1").arg(number));
+        static const QRegularExpression time(QStringLiteral("^\\d+(\\.\\d)?$"));
+        if (measured && time.match(argument).hasMatch())
+            arguments.append(QStringLiteral("#"));
+        else
+            arguments.append(argument == typedPort ? QStringLiteral("{port}") : argument);
+    }
+    return Expect::Note(id, arguments);
+}
+} // namespace
+
 QStringList EngineRun::logLines() const
 {
+    const QString typedPort = QString::number(
+        ParseServerAddress(m_controls->FieldText(WindowControls::Field::Server)).port);
     QStringList lines;
     const QList<RecordedLog::Line> shown =
         m_form ? ShownLines(*m_form->rtbStatus) : m_headless->Recorded().Lines();
@@ -101,7 +155,7 @@ QStringList EngineRun::logLines() const
         const std::uint32_t id = line.mark & 0xFFFF;
         QString tag = QStringLiteral("?:");
         if (line.colour == Colors::Cyan && (line.mark & ~0xFFFFu) == Notes::NoteMark)
-            tag = Expect::Note(Notes::Id(id));
+            tag = ReadNote(Notes::Id(id), line.text, typedPort);
         else if (line.colour == Colors::Cyan && (line.mark & ~0xFFFFu) == Notes::HintMark)
             tag = Expect::Hint(Hints::Cause(id));
         else if (line.colour == Colors::White)

@@ -66,11 +66,15 @@ inline QList<ScriptedServer::Turn> InPieces(QList<ScriptedServer::Turn> script, 
     return script;
 }
 
-// A note or a hint as EngineRun::logLines shows it: its kind and its id.
-inline QString Note(Notes::Id id)
+// A note or a hint as EngineRun::logLines shows it: its kind and its id, and
+// a note's arguments as it filled them in, "{port}" for the port of the
+// server typed and "#" for a time measured.
+inline QString Note(Notes::Id id, const QStringList &arguments = {})
 {
-    return QStringLiteral("N:") +
-           QLatin1StringView(QMetaEnum::fromType<Notes::Id>().valueToKey(static_cast<int>(id)));
+    const QString tag =
+        QStringLiteral("N:") +
+        QLatin1StringView(QMetaEnum::fromType<Notes::Id>().valueToKey(static_cast<int>(id)));
+    return arguments.isEmpty() ? tag : tag + u'(' + arguments.join(QStringLiteral(", ")) + u')';
 }
 inline QString Hint(Hints::Cause cause)
 {
@@ -80,8 +84,9 @@ inline QString Hint(Hints::Cause cause)
 
 // The notes of every run against a scripted server: the connection made, and
 // at the end of a successful dialogue its duration.
-const QString ConnectedNote = Note(Notes::Id::ConnectedToAddress);
-const QString TookNote = Note(Notes::Id::DialogueTook);
+const QString ConnectedNote =
+    Note(Notes::Id::ConnectedToAddress, {QStringLiteral("127.0.0.1"), QStringLiteral("{port}")});
+const QString TookNote = Note(Notes::Id::DialogueTook, {QStringLiteral("#")});
 // A login to a server that offers no STARTTLS, and the hint that follows it.
 const QString PlainLoginNote = Note(Notes::Id::PasswordUnencrypted);
 const QString PlainLoginHint = Hint(Hints::Cause::PasswordOverSubmission);
